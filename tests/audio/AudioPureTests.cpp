@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "audio/AudioFormat.h"
+#include "audio/WaveFile.h"
+
+namespace {
+
+std::uint32_t Get32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24; }
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+std::vector<std::uint8_t> Samples16(std::initializer_list<int> values)
+{
+    std::vector<std::uint8_t> out;
+    for (int v : values) {
+        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    }
+    return out;
+}
+
+// A memory stream that accepts only so many bytes in total, as a full disk does; counts its writes.
+class TLimitedStream : public TMemoryStream {
+public:
+    long Budget = 1 << 30;
+    int Writes = 0;
+    long Write(const void* buffer, long count) override
+    {
+        ++Writes;
+        long n = count < Budget ? count : Budget;
+        Budget -= n;
+        return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
+    }
+};
+
+bool TruncateMemory(TStream& s, std::uint64_t size)
+{
+    static_cast<TMemoryStream&>(s).SetSize(size);
+    return true;
+}
+
+void ExpectValidWave(const TMemoryStream& s)
+{
+    const auto& b = s.Bytes();
+    ASSERT_GE(b.size(), 44u);
+    EXPECT_EQ(0, std::memcmp(b.data(), "RIFF", 4));
+    EXPECT_EQ(b.size() - 8, Get32(&b[4]));
+    EXPECT_EQ(b.size() - 44, Get32(&b[40]));
+}
+
+}  // namespace
+
+TEST(AudioFormat, FormatRecordAndBufferSizes)
+{
+    TWaveFormatRecord f = MakeWaveFormat(Stereo, _16, 44100);
+    const std::uint8_t expected[18] = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 0, 0};
+    EXPECT_EQ(0, std::memcmp(&f, expected, 18));  // 176,400 bytes per second, block align 4
+    EXPECT_EQ(44100u, MakeWaveFormat(Mono, _8, 44100).AvgBytesPerSec);
+    EXPECT_EQ(1u, MakeWaveFormat(Mono, _8, 11025).BlockAlign);
+
+    std::uint16_t bytes = 1;
+    EXPECT_TRUE(BufferBytesFor(8192, Mono, _8, bytes));
+    EXPECT_EQ(8192, bytes);
+    EXPECT_TRUE(BufferBytesFor(8192, Stereo, _16, bytes));
+    EXPECT_EQ(32768, bytes);
+    EXPECT_TRUE(BufferBytesFor(16383, Stereo, _16, bytes));
+    EXPECT_EQ(65532, bytes);
+    // These would wrap or give an empty buffer: refused, the old value stays.
+    EXPECT_FALSE(BufferBytesFor(16384, Stereo, _16, bytes));
+    EXPECT_FALSE(BufferBytesFor(65535, Mono, _16, bytes));
+    EXPECT_FALSE(BufferBytesFor(0, Mono, _8, bytes));
+    EXPECT_EQ(65532, bytes);
+
+    EXPECT_EQ(1, NextSlot(0));
+    EXPECT_EQ(0, NextSlot(3));
+}
+
+TEST(AudioFormat, TriggerLevel)
+{
+    auto negative = Samples16({-1, -32768, -5, -200});
+    EXPECT_FALSE(BufferReachesLevel(negative.data(), 8, _16, 0));
+    auto withZero = Samples16({-1, -3, 0, -2});
+    EXPECT_TRUE(BufferReachesLevel(withZero.data(), 8, _16, 0));
+    // Levels of 32,768 and above are negative levels.
+    EXPECT_TRUE(BufferReachesLevel(negative.data(), 8, _16, 0x8000));
+    EXPECT_FALSE(BufferReachesLevel(withZero.data(), 8, _16, 1));
+    // Only the first n bytes are looked at; a trailing odd byte is not a sample.
+    EXPECT_FALSE(BufferReachesLevel(withZero.data(), 4, _16, 0));
+    EXPECT_FALSE(BufferReachesLevel(withZero.data(), 0, _16, 0));
+
+    std::vector<std::uint8_t> silence(100, 128);
+    EXPECT_TRUE(BufferReachesLevel(silence.data(), 100, _8, 128));
+    EXPECT_FALSE(BufferReachesLevel(silence.data(), 100, _8, 129));
+    silence[99] = 129;
+    EXPECT_TRUE(BufferReachesLevel(silence.data(), 100, _8, 129));
+}
+
+TEST(AudioFormat, SplitAndPeak)
+{
+    // 32,768 bytes of 16-bit stereo: left = frame index, right = -frame index.
+    std::vector<std::uint8_t> buf(32768), right(16384);
+    for (int k = 0; k < 8192; ++k) {
+        auto l = static_cast<std::int16_t>(k), r = static_cast<std::int16_t>(-k);
+        std::memcpy(&buf[k * 4], &l, 2);
+        std::memcpy(&buf[k * 4 + 2], &r, 2);
+    }
+    EXPECT_EQ(16384u, SplitStereo(buf.data(), right.data(), 32768, _16));
+    bool ok = true;
+    for (int k = 0; k < 8192 && ok; ++k) {
+        std::int16_t l, r;
+        std::memcpy(&l, &buf[k * 2], 2);
+        std::memcpy(&r, &right[k * 2], 2);
+        ok = l == k && r == -k;
+    }
+    EXPECT_TRUE(ok);
+
+    std::uint8_t b8[6] = {1, 2, 3, 4, 5, 6}, r8[3] = {};
+    EXPECT_EQ(3u, SplitStereo(b8, r8, 6, _8));
+    EXPECT_EQ((std::vector<int>{1, 3, 5, 2, 4, 6}), (std::vector<int>{b8[0], b8[1], b8[2], r8[0], r8[1], r8[2]}));
+
+    auto s = Samples16({100, -13108, 13000, 0});
+    EXPECT_EQ(13108, BufferPeak(s.data(), 8, _16));
+    auto extreme = Samples16({-32768});
+    EXPECT_EQ(32767, BufferPeak(extreme.data(), 2, _16));
+    std::uint8_t quiet[3] = {128, 128, 64};
+    EXPECT_EQ(64 * 256, BufferPeak(quiet, 3, _8));
+    EXPECT_EQ(0, BufferPeak(quiet, 0, _8));
+}
+
+TEST(WaveFile, HeaderBytes)
+{
+    TWaveHeader h = MakeWaveHeader(Stereo, 44100, MakeWaveFormat(Stereo, _16, 44100));
+    const char* expected =
+        "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data\0\0\0\0";
+    EXPECT_EQ(0, std::memcmp(h.data(), expected, 44));
+
+    TWaveHeader m = MakeWaveHeader(Mono, 11025, MakeWaveFormat(Mono, _8, 11025));
+    EXPECT_EQ(1, Get16(&m[22]));
+    EXPECT_EQ(11025u, Get32(&m[24]));
+    EXPECT_EQ(11025u, Get32(&m[28]));
+    EXPECT_EQ(1, Get16(&m[32]));
+    EXPECT_EQ(8, Get16(&m[34]));
+
+    // A take stopped before any data: 36 and 0.
+    TMemoryStream s;
+    s.Write(h.data(), 44);
+    EXPECT_TRUE(PatchWaveSizes(s, 44));
+    EXPECT_EQ(36u, Get32(s.Memory() + 4));
+    EXPECT_EQ(0u, Get32(s.Memory() + 40));
+    EXPECT_EQ(44, s.Position());
+    // The fields saturate instead of wrapping.
+    EXPECT_EQ(0xFFFFFFFFu, RiffSizeFor(0x100000010ull));
+    EXPECT_EQ(0xFFFFFFFFu - 36, DataSizeFor(0xFFFFFFFFull - 36 + 44));
+}
+
+TEST(WaveFile, InterleavingTwoMonoStreams)
+{
+    TMemoryStream left, right;
+    std::vector<std::uint8_t> l(1002), r(1002);
+    for (int i = 0; i < 1002; ++i) {
+        l[i] = static_cast<std::uint8_t>(i);
+        r[i] = static_cast<std::uint8_t>(255 - i);
+    }
+    left.LoadFromBytes(l.data(), l.size());
+    right.LoadFromBytes(r.data(), r.size());
+    left.SetPosition(500);  // positions do not matter: both start over
+    TLimitedStream out;
+    EXPECT_EQ(2004u, WriteWaveData(out, left, &right, _16));
+    EXPECT_EQ(3, out.Writes);  // two full blocks of 250 frames, then one frame of 4 bytes
+    ASSERT_EQ(2004u, out.Bytes().size());
+    bool ok = true;
+    for (int f = 0; f < 501 && ok; ++f) {
+        const std::uint8_t* p = out.Memory() + f * 4;
+        ok = p[0] == l[2 * f] && p[1] == l[2 * f + 1] && p[2] == r[2 * f] && p[3] == r[2 * f + 1];
+    }
+    EXPECT_TRUE(ok);
+
+    // 8-bit: 500 frames per block.
+    TLimitedStream out8;
+    EXPECT_EQ(2004u, WriteWaveData(out8, left, &right, _8));
+    EXPECT_EQ(3, out8.Writes);
+    EXPECT_EQ(l[501], out8.Memory()[1002]);
+    EXPECT_EQ(r[501], out8.Memory()[1003]);
+
+    // A right stream one byte short: data alone.
+    TMemoryStream shortRight;
+    shortRight.LoadFromBytes(r.data(), 1001);
+    TMemoryStream alone;
+    EXPECT_EQ(1002u, WriteWaveData(alone, left, &shortRight, _16));
+    EXPECT_EQ(l, alone.Bytes());
+    TMemoryStream noRight;
+    EXPECT_EQ(1002u, WriteWaveData(noRight, left, nullptr, _16));
+}
+
+TEST(WaveFile, AppenderKeepsHeaderValid)
+{
+    TWaveHeader h = MakeWaveHeader(Stereo, 44100, MakeWaveFormat(Stereo, _16, 44100));
+    std::vector<std::uint8_t> buffer(1000, 7);
+
+    TLimitedStream s;
+    s.Write(h.data(), 44);
+    TWaveAppender a;
+    a.Start(&s, 44);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(TWaveAppender::arOk, a.Append(buffer.data(), 1000));
+        ExpectValidWave(s);
+        EXPECT_EQ(44 + 1000 * (i + 1), s.Position());
+    }
+    EXPECT_EQ(1 + 3 * 3, s.Writes);  // one data write and two field writes per buffer
+
+    // Without the per-buffer update only the data is written (the benchmark's baseline).
+    TLimitedStream plain;
+    plain.Write(h.data(), 44);
+    TWaveAppender b;
+    b.UpdateHeader = false;
+    b.Start(&plain, 44);
+    EXPECT_EQ(TWaveAppender::arOk, b.Append(buffer.data(), 1000));
+    EXPECT_EQ(2, plain.Writes);
+    EXPECT_EQ(0u, Get32(plain.Memory() + 40));
+}
+
+TEST(WaveFile, AppenderLimitAndFailedWrites)
+{
+    TWaveHeader h = MakeWaveHeader(Mono, 8000, MakeWaveFormat(Mono, _8, 8000));
+    std::vector<std::uint8_t> buffer(100, 1);
+
+    // A small injected limit stands in for 4 GiB - 1: the buffer that would pass it is refused whole.
+    TLimitedStream s;
+    s.Write(h.data(), 44);
+    TWaveAppender a;
+    a.Limit = 44 + 250;
+    a.Start(&s, 44);
+    EXPECT_EQ(TWaveAppender::arOk, a.Append(buffer.data(), 100));
+    EXPECT_EQ(TWaveAppender::arOk, a.Append(buffer.data(), 100));
+    EXPECT_EQ(TWaveAppender::arLimit, a.Append(buffer.data(), 100));
+    EXPECT_EQ(TWaveAppender::arOk, a.Append(buffer.data(), 50));  // exactly up to the limit fits
+    EXPECT_EQ(44u + 250, s.Bytes().size());
+    ExpectValidWave(s);
+    EXPECT_TRUE(AppendFits(0xFFFFFFFFull - 100, 100, kMaxWaveFileSize));
+    EXPECT_FALSE(AppendFits(0xFFFFFFFFull - 99, 100, kMaxWaveFileSize));
+    EXPECT_FALSE(AppendFits(0, 0x100000000ull, kMaxWaveFileSize));
+
+    // A short write (disk full) is cut back so that the header describes exactly the bytes in the file.
+    TLimitedStream full;
+    full.Write(h.data(), 44);
+    full.Budget = 100 + 8 + 60;  // one buffer with its two fields, then 60 bytes of the next
+    TWaveAppender c;
+    c.Truncate = TruncateMemory;
+    c.Start(&full, 44);
+    EXPECT_EQ(TWaveAppender::arOk, c.Append(buffer.data(), 100));
+    EXPECT_EQ(TWaveAppender::arWriteFailed, c.Append(buffer.data(), 100));
+    EXPECT_EQ(144u, full.Bytes().size());
+    ExpectValidWave(full);
+    EXPECT_EQ(144, full.Position());
+
+    // The field writes failing counts as a failure too.
+    TLimitedStream fields;
+    fields.Write(h.data(), 44);
+    fields.Budget = 100 + 2;
+    TWaveAppender d;
+    d.Start(&fields, 44);
+    EXPECT_EQ(TWaveAppender::arWriteFailed, d.Append(buffer.data(), 100));
+
+    TWaveAppender none;
+    EXPECT_EQ(TWaveAppender::arWriteFailed, none.Append(buffer.data(), 1));
+}
