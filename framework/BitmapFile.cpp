@@ -1,0 +1,121 @@
+#include "framework/BitmapFile.h"
+
+#include <cstring>
+
+#include "framework/SysUtils.h"
+
+namespace {
+
+std::uint32_t U32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Put16(std::vector<std::uint8_t>& out, std::uint16_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+[[noreturn]] void Invalid() { throw EInvalidGraphic("Bitmap image is not valid"); }
+
+}  // namespace
+
+TBitmapFileImage ReadBitmapFile(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 14 + 40 || data[0] != 'B' || data[1] != 'M') Invalid();
+    const std::uint8_t* info = data + 14;
+    std::uint32_t headerSize = U32(info);
+    if (headerSize < 40 || 14 + static_cast<std::size_t>(headerSize) > size) Invalid();
+    std::int32_t width = static_cast<std::int32_t>(U32(info + 4));
+    std::int32_t height = static_cast<std::int32_t>(U32(info + 8));
+    int bitCount = U16(info + 14);
+    std::uint32_t compression = U32(info + 16);
+    std::uint32_t colorsUsed = U32(info + 32);
+    bool topDown = height < 0;
+    if (topDown) height = -height;
+    if (width <= 0 || height <= 0 || width > 32768 || height > 32768) Invalid();
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        Invalid();
+
+    TBitmapFileImage image;
+    image.Width = width;
+    image.Height = height;
+    image.BitCount = bitCount;
+    image.XPelsPerMeter = static_cast<int>(U32(info + 24));
+    image.YPelsPerMeter = static_cast<int>(U32(info + 28));
+    std::size_t pos = 14 + headerSize;
+    if (compression == 3) {  // BI_BITFIELDS
+        if (bitCount != 16 && bitCount != 32) Invalid();
+        if (headerSize == 40) {
+            if (pos + 12 > size) Invalid();
+            image.RedMask = U32(data + pos);
+            image.GreenMask = U32(data + pos + 4);
+            image.BlueMask = U32(data + pos + 8);
+            pos += 12;
+        } else {
+            image.RedMask = U32(info + 40);
+            image.GreenMask = U32(info + 44);
+            image.BlueMask = U32(info + 48);
+        }
+        image.BitFields = true;
+    } else if (compression != 0) {
+        Invalid();  // run-length compressed files are not used by the program
+    }
+    if (bitCount <= 8) {
+        std::uint32_t colors = colorsUsed ? colorsUsed : (1u << bitCount);
+        if (colors > (1u << bitCount)) Invalid();
+        if (pos + colors * 4 > size) Invalid();
+        for (std::uint32_t i = 0; i < colors; ++i) image.Palette.push_back(U32(data + pos + 4 * i));
+        pos += colors * 4;
+    }
+    std::uint32_t offBits = U32(data + 10);
+    if (offBits >= pos && offBits < size) pos = offBits;
+    std::size_t stride = static_cast<std::size_t>(image.Stride());
+    std::size_t need = stride * static_cast<std::size_t>(height);
+    if (pos + need > size) Invalid();
+    image.Bits.resize(need);
+    if (!topDown) {
+        std::memcpy(image.Bits.data(), data + pos, need);
+    } else {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(image.Bits.data() + (height - 1 - y) * stride, data + pos + y * stride, stride);
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> WriteBitmapFile(const TBitmapFileImage& image)
+{
+    std::uint32_t masks = image.BitFields ? 12 : 0;
+    std::uint32_t palette = static_cast<std::uint32_t>(image.Palette.size() * 4);
+    std::uint32_t offBits = 14 + 40 + masks + palette;
+    std::uint32_t imageSize = static_cast<std::uint32_t>(image.Stride()) * static_cast<std::uint32_t>(image.Height);
+    std::vector<std::uint8_t> out;
+    out.reserve(offBits + imageSize);
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, offBits + imageSize);
+    Put32(out, 0);
+    Put32(out, offBits);
+    Put32(out, 40);
+    Put32(out, static_cast<std::uint32_t>(image.Width));
+    Put32(out, static_cast<std::uint32_t>(image.Height));
+    Put16(out, 1);
+    Put16(out, static_cast<std::uint16_t>(image.BitCount));
+    Put32(out, image.BitFields ? 3 : 0);
+    Put32(out, imageSize);
+    Put32(out, static_cast<std::uint32_t>(image.XPelsPerMeter));
+    Put32(out, static_cast<std::uint32_t>(image.YPelsPerMeter));
+    Put32(out, static_cast<std::uint32_t>(image.Palette.size()));
+    Put32(out, 0);
+    if (image.BitFields) {
+        Put32(out, image.RedMask);
+        Put32(out, image.GreenMask);
+        Put32(out, image.BlueMask);
+    }
+    for (std::uint32_t quad : image.Palette) Put32(out, quad);
+    out.insert(out.end(), image.Bits.begin(), image.Bits.end());
+    if (out.size() < offBits + imageSize) out.resize(offBits + imageSize, 0);
+    return out;
+}

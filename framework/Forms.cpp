@@ -1,0 +1,622 @@
+#include "framework/Forms.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "framework/Dialogs.h"
+#include "framework/Layout.h"
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+// ---- TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner, const std::string& layoutName)
+    : TCustomControl(AOwner), FLayoutName(layoutName)
+{
+    FVisible = false;
+    FColor = clBtnFace;
+    FFont.SetName("MS Sans Serif");
+    FFont.SetHeight(-11);
+    FFont.SetColor(clWindowText);
+    FParentFont = false;
+    if (Application) Application->RegisterForm(this);
+}
+
+TCustomForm::~TCustomForm()
+{
+    if (FCreated) {
+        try {
+            DoDestroy();
+        } catch (...) {
+            HandleCallbackException();
+        }
+    }
+    // Owned components go while the form is still a form, so their notifications find it whole.
+    MarkDestroying();
+    DestroyComponents();
+    if (Application) Application->UnregisterForm(this);
+}
+
+void TCustomForm::InitLayout()
+{
+    if (!FLayoutName.empty()) {
+        std::vector<std::uint8_t> bytes = LoadResourceBytes(FLayoutName);
+        if (bytes.empty()) throw ELayoutError("Layout resource " + FLayoutName + " not found");
+        InitLayoutFromText(std::string(bytes.begin(), bytes.end()));
+    } else {
+        FinishLoading();
+    }
+}
+
+void TCustomForm::InitLayoutFromText(const std::string& text)
+{
+    TLayoutObject root = ParseLayout(text);
+    TLayoutLoader loader([](const std::string& name) {
+        std::vector<std::uint8_t> bytes = LoadResourceBytes(name);
+        if (bytes.empty()) throw ELayoutError("Resource " + name + " not found");
+        return bytes;
+    });
+    BeginLoading();
+    loader.Load(root, this);
+    // End of loading, in creation order, the form first.
+    for (TComponent* c : loader.Loaded())
+        if (c != this) c->Loaded();
+    FinishLoading();
+}
+
+void TCustomForm::FinishLoading()
+{
+    TCustomControl::Loaded();
+    HandleNeeded();
+    FCreated = true;
+    DoCreate();
+}
+
+void TCustomForm::BindComponent(TComponent* component)
+{
+    auto it = FFields.find(UpperCase(component->Name()));
+    if (it != FFields.end()) it->second(component);
+}
+
+const std::any* TCustomForm::FindHandler(const std::string& name) const
+{
+    auto it = FHandlers.find(name);
+    return it == FHandlers.end() ? nullptr : &it->second;
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params)
+{
+    TCustomControl::CreateParams(Params);
+    Params.WinClassName = "TapewingForm";
+    Params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    Params.ExStyle = 0;
+    switch (FBorderStyle) {
+    case bsNone: Params.Style |= WS_POPUP; break;
+    case bsSingle: Params.Style |= WS_CAPTION | WS_BORDER; break;
+    case bsSizeable: Params.Style |= WS_CAPTION | WS_THICKFRAME; break;
+    case bsDialog:
+        Params.Style |= WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+        Params.ExStyle |= WS_EX_DLGMODALFRAME;
+        break;
+    case bsToolWindow:
+        Params.Style |= WS_CAPTION | WS_BORDER;
+        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    case bsSizeToolWin:
+        Params.Style |= WS_CAPTION | WS_THICKFRAME;
+        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    }
+    if (FBorderStyle != bsNone && (FBorderIcons & biSystemMenu)) {
+        Params.Style |= WS_SYSMENU;
+        if (FBorderStyle != bsDialog && FBorderStyle != bsToolWindow && FBorderStyle != bsSizeToolWin) {
+            if (FBorderIcons & biMinimize) Params.Style |= WS_MINIMIZEBOX;
+            if (FBorderIcons & biMaximize) Params.Style |= WS_MAXIMIZEBOX;
+        }
+    }
+    if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+    // Owned by the application window, so the forms share its taskbar entry.
+    Params.WndParent = Application ? Application->Handle() : nullptr;
+    // The window is made from the client size the layout gives.
+    RECT rc = {0, 0, FClientWidth ? FClientWidth : FWidth, FClientHeight ? FClientHeight : FHeight};
+    AdjustWindowRectEx(&rc, Params.Style, FALSE, Params.ExStyle);
+    Params.Width = rc.right - rc.left;
+    Params.Height = rc.bottom - rc.top;
+}
+
+void TCustomForm::CreateHandleDone()
+{
+    if (FIcon.Handle()) SendMessageA(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcon.Handle()));
+    RECT wr;
+    GetWindowRect(FHandle, &wr);
+    FWidth = wr.right - wr.left;
+    FHeight = wr.bottom - wr.top;
+}
+
+void TCustomForm::SetClientSize(int w, int h)
+{
+    FClientWidth = w;
+    FClientHeight = h;
+    if (FHandle) {
+        RECT rc = {0, 0, w, h};
+        AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongA(FHandle, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongA(FHandle, GWL_EXSTYLE)));
+        SetBounds(FLeft, FTop, rc.right - rc.left, rc.bottom - rc.top);
+    }
+}
+
+TRect TCustomForm::ClientRect() const
+{
+    if (FHandle) return TWinControl::ClientRect();
+    return Rect(0, 0, FClientWidth, FClientHeight);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle value)
+{
+    if (value == FBorderStyle) return;
+    FBorderStyle = value;
+    RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons value)
+{
+    if (value == FBorderIcons) return;
+    FBorderIcons = value;
+    RecreateWnd();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle value)
+{
+    if (value == FFormStyle) return;
+    FFormStyle = value;
+    if (FHandle)
+        SetWindowPos(FHandle, value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* control)
+{
+    FActiveControl = control;
+    if (control && FHandle && IsWindowVisible(FHandle)) control->SetFocus();
+}
+
+void TCustomForm::ApplyFirstShowPosition()
+{
+    // Centred the first time; afterwards the form comes back where it was.
+    if (FShownOnce) return;
+    FShownOnce = true;
+    if (FPosition == poScreenCenter || FPosition == poDesktopCenter || FPosition == poMainFormCenter ||
+        FPosition == poOwnerFormCenter) {
+        RECT wr;
+        GetWindowRect(Handle(), &wr);
+        int w = wr.right - wr.left, h = wr.bottom - wr.top;
+        int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+        SetBounds((sw - w) / 2, (sh - h) / 2, w, h);
+    }
+}
+
+void TCustomForm::SetVisible(bool value)
+{
+    if (value == FVisible && (!FHandle || (IsWindowVisible(FHandle) != FALSE) == value)) return;
+    FVisible = value;
+    HWND wnd = Handle();
+    if (value) {
+        ApplyFirstShowPosition();
+        DoShow();
+        ShowWindow(wnd, SW_SHOW);
+        if (FFormStyle == fsStayOnTop)
+            SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(wnd);
+        if (FActiveControl) FActiveControl->SetFocus();
+    } else {
+        ShowWindow(wnd, SW_HIDE);
+        if (OnHide) OnHide(this);
+    }
+}
+
+void TCustomForm::Show()
+{
+    SetVisible(true);
+    BringWindowToTop(Handle());
+}
+
+bool TCustomForm::CloseQuery()
+{
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& Action)
+{
+    if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Close()
+{
+    if (FModal) {
+        FModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    TCloseAction action = (Application && Application->MainForm() == this) ? caFree : caHide;
+    DoClose(action);
+    if (action == caNone) return;
+    if (Application && Application->MainForm() == this) {
+        // Closing the main form ends the program; the forms are destroyed after the loop ends.
+        Hide();
+        Application->Terminate();
+    } else if (action == caHide) {
+        Hide();
+    } else if (action == caMinimize) {
+        ShowWindow(Handle(), SW_MINIMIZE);
+    } else {
+        Hide();
+        Release();
+    }
+}
+
+void TCustomForm::Release()
+{
+    if (FHandle) PostMessageA(FHandle, CM_RELEASE, 0, 0);
+}
+
+static BOOL CALLBACK CollectEnabledWindow(HWND wnd, LPARAM param)
+{
+    if (IsWindowVisible(wnd) && IsWindowEnabled(wnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(wnd);
+    return TRUE;
+}
+
+int TCustomForm::ShowModal()
+{
+    if (FVisible || !FEnabled || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+    if (GetCapture()) ReleaseCapture();
+    FModal = true;
+    FModalResult = mrNone;
+    // Every other window of this thread is disabled while the modal loop runs.
+    std::vector<HWND> disabled;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
+    std::erase(disabled, Handle());
+    for (HWND wnd : disabled) EnableWindow(wnd, FALSE);
+    struct Restore {
+        std::vector<HWND>& list;
+        TCustomForm* form;
+        ~Restore()
+        {
+            for (HWND wnd : list)
+                if (IsWindow(wnd)) EnableWindow(wnd, TRUE);
+            form->FModal = false;
+        }
+    } restore{disabled, this};
+
+    Show();
+    for (;;) {
+        Application->HandleMessage();
+        if (Application->Terminated()) break;
+        if (FModalResult != mrNone) {
+            // The modal loop closes the window once the handler that set the result has returned.
+            if (CloseQuery()) {
+                TCloseAction action = caHide;
+                DoClose(action);
+                if (action != caNone) break;
+            }
+            FModalResult = mrNone;
+        }
+    }
+    if (FModalResult == mrNone) FModalResult = mrCancel;
+    Hide();
+    return FModalResult;
+}
+
+void TCustomForm::DoCreate()
+{
+    if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::DoDestroy()
+{
+    if (OnDestroy) OnDestroy(this);
+}
+
+void TCustomForm::DoShow()
+{
+    if (OnShow) OnShow(this);
+}
+
+void TCustomForm::WndProc(TMessage& Message)
+{
+    switch (Message.Msg) {
+    case WM_CLOSE:
+        Close();
+        return;
+    case CM_RELEASE:
+        delete this;
+        return;
+    case WM_ACTIVATE:
+        if (LOWORD(Message.WParam) != WA_INACTIVE && OnActivate) OnActivate(this);
+        if (LOWORD(Message.WParam) != WA_INACTIVE && FActiveControl && FActiveControl->HandleAllocated()) {
+            FActiveControl->SetFocus();
+            return;
+        }
+        break;
+    case DM_GETDEFID:
+        // Enter presses the default button: IsDialogMessage asks for it.
+        for (int i = 0; i < ComponentCount(); ++i)
+            if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->IsDefaultButton()) {
+                Message.Result = MAKELRESULT(w->ControlId(), DC_HASDEFID);
+                return;
+            }
+        Message.Result = 0;
+        return;
+    case WM_COMMAND:
+        if (Message.LParam == 0 || LOWORD(Message.WParam) == IDCANCEL) {
+            // Escape through the dialog manager: the cancel button, if any.
+            if (LOWORD(Message.WParam) == IDCANCEL) {
+                for (int i = 0; i < ComponentCount(); ++i)
+                    if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->IsCancelButton()) {
+                        w->Click();
+                        return;
+                    }
+            }
+            for (int i = 0; i < ComponentCount(); ++i)
+                if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->ControlId() == LOWORD(Message.WParam)) {
+                    w->Click();
+                    return;
+                }
+            return;
+        }
+        break;
+    default: break;
+    }
+    TCustomControl::WndProc(Message);
+}
+
+bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value)
+{
+    if (name == "ClientWidth") SetClientWidth(value.AsInt());
+    else if (name == "ClientHeight") SetClientHeight(value.AsInt());
+    else if (name == "BorderStyle") {
+        static const char* const names[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+        auto it = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return value.AsIdent() == n; });
+        if (it == std::end(names)) throw ELayoutError("Unknown border style " + value.Str);
+        SetBorderStyle(static_cast<TFormBorderStyle>(it - std::begin(names)));
+    } else if (name == "BorderIcons") {
+        TBorderIcons icons = 0;
+        for (const auto& item : value.Items) {
+            if (item == "biSystemMenu") icons |= biSystemMenu;
+            else if (item == "biMinimize") icons |= biMinimize;
+            else if (item == "biMaximize") icons |= biMaximize;
+            else if (item == "biHelp") icons |= biHelp;
+        }
+        SetBorderIcons(icons);
+    } else if (name == "FormStyle") SetFormStyle(value.AsIdent() == "fsStayOnTop" ? fsStayOnTop : fsNormal);
+    else if (name == "Position") {
+        static const char* const names[] = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
+                                            "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
+        auto it = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return value.AsIdent() == n; });
+        if (it == std::end(names)) throw ELayoutError("Unknown position " + value.Str);
+        SetPosition(static_cast<TPosition>(it - std::begin(names)));
+    } else if (name == "Icon") FIcon.LoadFromBytes(value.Bytes);
+    else if (name == "ActiveControl") FActiveControl = dynamic_cast<TWinControl*>(value.AsComponent());
+    else if (name == "OnCreate") OnCreate = value.AsEvent<TNotifyEvent>();
+    else if (name == "OnShow") OnShow = value.AsEvent<TNotifyEvent>();
+    else if (name == "OnHide") OnHide = value.AsEvent<TNotifyEvent>();
+    else if (name == "OnDestroy") OnDestroy = value.AsEvent<TNotifyEvent>();
+    else if (name == "OnActivate") OnActivate = value.AsEvent<TNotifyEvent>();
+    else if (name == "OnClose") OnClose = value.AsEvent<TCloseEvent>();
+    else if (name == "OnCloseQuery") OnCloseQuery = value.AsEvent<TCloseQueryEvent>();
+    else if (name == "Visible") FVisible = false;  // forms start hidden whatever the layout says
+    else if (name == "Scaled" || name == "PixelsPerInch" || name == "TextHeight" || name == "OldCreateOrder") return true;
+    else return TCustomControl::SetProperty(name, value);
+    return true;
+}
+
+// ---- TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner)
+{
+    FInstance = GetModuleHandleA(nullptr);
+    Application = this;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+TApplication::~TApplication()
+{
+    MarkDestroying();
+    // Forms go newest first, while the application window still exists.
+    DestroyComponents();
+    if (FHandle) DestroyWindow(FHandle);
+    if (Application == this) Application = nullptr;
+}
+
+void TApplication::Initialize()
+{
+    if (FHandle) return;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &TApplication::AppWndProc;
+    wc.hInstance = FInstance;
+    wc.hIcon = LoadIconA(FInstance, "MAINICON");
+    wc.lpszClassName = "TapewingApplication";
+    RegisterClassA(&wc);
+    if (FTitle.empty()) {
+        // The default title is the executable's name without its extension.
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string name = path;
+        name = name.substr(name.find_last_of("\\/") + 1);
+        if (auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
+        FTitle = name;
+    }
+    // The hidden application window: its caption is the title, and the forms are owned by it.
+    FHandle = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, FTitle.c_str(),
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                              nullptr, FInstance, nullptr);
+    SetPropA(FHandle, "TapewingApplication", this);
+}
+
+LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CLOSE:
+        if (Application && Application->MainForm()) {
+            SafeCall([] { Application->MainForm()->Close(); });
+            return 0;
+        }
+        break;
+    case WM_QUERYENDSESSION:
+        return 1;
+    default: break;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+void TApplication::SetTitle(const std::string& value)
+{
+    FTitle = value;
+    if (FHandle) SetWindowTextA(FHandle, value.c_str());
+}
+
+void TApplication::Run()
+{
+    if (FMainForm && ShowMainForm) FMainForm->Show();
+    while (!FTerminated) HandleMessage();
+}
+
+void TApplication::Terminate()
+{
+    PostQuitMessage(0);
+}
+
+bool TApplication::ProcessMessage(MSG& msg)
+{
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    // Tab, Enter and Escape in the forms work through the dialog manager.
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && TWinControl::FromHandle(root) &&
+        IsDialogMessageA(root, &msg))
+        return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG msg;
+    while (ProcessMessage(msg)) {
+        if (FTerminated) break;
+    }
+}
+
+void TApplication::HandleMessage()
+{
+    MSG msg;
+    if (!ProcessMessage(msg) && !FTerminated) WaitMessage();
+}
+
+void TApplication::HandleException(TObject* Sender)
+{
+    std::string message;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        message = "Unknown error";
+    }
+    if (OnException)
+        OnException(message);
+    else
+        ShowException(message);
+}
+
+void TApplication::ShowException(const std::string& message)
+{
+    std::string text = message;
+    if (!text.empty() && text.back() != '.') text += '.';
+    ShowMessageBox(text, FTitle, MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::RegisterForm(TCustomForm* form) { FForms.push_back(form); }
+
+void TApplication::UnregisterForm(TCustomForm* form)
+{
+    std::erase(FForms, form);
+    if (FMainForm == form) FMainForm = nullptr;
+}
+
+// ---- TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) { Screen = this; }
+
+TScreen::~TScreen()
+{
+    for (HCURSOR c : FOwnedCursors) DestroyCursor(c);
+    if (Screen == this) Screen = nullptr;
+}
+
+HCURSOR TScreen::Cursors(TCursor id)
+{
+    auto it = FCursors.find(id);
+    if (it != FCursors.end()) return it->second;
+    LPCSTR name = reinterpret_cast<LPCSTR>(IDC_ARROW);
+    switch (id) {
+    case crIBeam: name = reinterpret_cast<LPCSTR>(IDC_IBEAM); break;
+    case crCross: name = reinterpret_cast<LPCSTR>(IDC_CROSS); break;
+    case crHourGlass: name = reinterpret_cast<LPCSTR>(IDC_WAIT); break;
+    case crNo: name = reinterpret_cast<LPCSTR>(IDC_NO); break;
+    case crAppStart: name = reinterpret_cast<LPCSTR>(IDC_APPSTARTING); break;
+    case crHandPoint: name = reinterpret_cast<LPCSTR>(IDC_HAND); break;
+    default: break;
+    }
+    HCURSOR cursor = LoadCursorA(nullptr, name);
+    if (!cursor) cursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    return cursor;
+}
+
+void TScreen::SetCursors(TCursor id, HCURSOR cursor)
+{
+    FCursors[id] = cursor;
+    FOwnedCursors.push_back(cursor);
+}
+
+void TScreen::SetCursor(TCursor value)
+{
+    FCursor = value;
+    POINT pt;
+    GetCursorPos(&pt);
+    if (value != crDefault)
+        ::SetCursor(Cursors(value));
+    else
+        SetCursorPos(pt.x, pt.y);  // makes the window under the pointer set its own cursor again
+}
+
+TWinControl* TScreen::ActiveControl() const
+{
+    TCustomForm* form = ActiveForm();
+    return form ? form->ActiveControl() : nullptr;
+}
+
+TCustomForm* TScreen::ActiveForm() const
+{
+    HWND active = GetActiveWindow();
+    return dynamic_cast<TCustomForm*>(TWinControl::FromHandle(active));
+}
+
+TBusyCursor::TBusyCursor() : FSaved(Screen ? Screen->Cursor() : crDefault)
+{
+    if (Screen) Screen->SetCursor(crHourGlass);
+}
+
+TBusyCursor::~TBusyCursor()
+{
+    if (Screen) Screen->SetCursor(FSaved);
+}

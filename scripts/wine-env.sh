@@ -1,0 +1,54 @@
+# Sourced by the run and test scripts (and by developers): brings up what Tapewing needs under Wine on
+# Linux and exports the variables that point at it. Safe to source again; starts only what is missing.
+#   TAPEWING_STATE  folder for the prefix, the X display's lock and the sound server (default /tmp/tapewing-dev)
+#   TAPEWING_FRESH=1  start from an empty Wine prefix
+: "${TAPEWING_STATE:=/tmp/tapewing-dev}"
+mkdir -p "$TAPEWING_STATE"
+export WINEPREFIX="$TAPEWING_STATE/prefix"
+export WINEARCH=win32
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export XDG_RUNTIME_DIR="$TAPEWING_STATE/xdg"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+# A virtual display when there is none (announced, so a person knows where the windows are).
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  disp_file="$TAPEWING_STATE/display"
+  if [ -f "$disp_file" ] && DISPLAY="$(cat "$disp_file")" xdpyinfo >/dev/null 2>&1; then
+    export DISPLAY="$(cat "$disp_file")"
+  else
+    for n in $(seq 90 140); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+      export DISPLAY=":$n"
+      echo "$DISPLAY" > "$disp_file"
+      echo "tapewing: started a virtual display on $DISPLAY (Xvfb)" >&2
+      break
+    done
+  fi
+fi
+
+# A user-mode sound server with a null sink whose monitor is the default source: Wine records from it.
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+if ! pactl info >/dev/null 2>&1; then
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    -L "module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native" \
+    -L "module-null-sink sink_name=vs" >"$TAPEWING_STATE/pulse.log" 2>&1 &
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink vs >/dev/null 2>&1 || true
+  pactl set-default-source vs.monitor >/dev/null 2>&1 || true
+fi
+
+if [ "${TAPEWING_FRESH:-0}" = 1 ] && [ -d "$WINEPREFIX" ]; then
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
+fi
+# A persistent server makes each process start in a fraction of a second.
+if ! pgrep -f "wineserver -p" >/dev/null 2>&1 || [ ! -S "$(ls -d /tmp/.wine-$(id -u)/server-* 2>/dev/null | head -1)/socket" ]; then
+  wineserver -p >/dev/null 2>&1 || true
+fi
