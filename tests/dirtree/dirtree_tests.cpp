@@ -1,0 +1,673 @@
+// Folder tree under Wine. run_dirtree_tests.sh links two drive letters to temporary folders
+// (DIRTREE_R with the folder fixture, DIRTREE_S for a drive that comes and goes) and names them here.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dbt.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <tuple>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "controls/dirtree/DirTree.h"
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "framework/StandardClasses.h"
+#include "framework/StdCtrls.h"
+
+namespace {
+
+std::string Env(const char* name)
+{
+    char buf[1024];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+char R = 'R', S = 'S';
+std::string WorkDos;  // the fixture folder as a path on the Unix-root drive
+
+std::string Upper(std::string s)
+{
+    CharUpperBuffA(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+std::string Root(char letter) { return std::string(1, letter) + ":\\"; }
+
+// Drive kinds and volumes that Wine cannot make for a drive added while its server runs.
+struct TFakeDrive {
+    UINT type = 0;  // 0: ask the platform
+    bool present = false;  // in the drive mask without a link
+    bool volumeFaked = false;
+    bool readable = true;
+    std::string label;
+    DWORD serial = 0;
+};
+std::map<char, TFakeDrive> Fakes;
+
+class TTestTree : public TDirTree {
+public:
+    using TDirTree::TDirTree;
+    using TDirTree::TreeClick;
+
+protected:
+    DWORD PlatformLogicalDrives() override
+    {
+        DWORD mask = TDirTree::PlatformLogicalDrives();
+        for (auto& [letter, fake] : Fakes)
+            if (fake.present) mask |= 1u << (letter - 'A');
+        return mask;
+    }
+    UINT PlatformDriveType(const std::string& root) override
+    {
+        auto it = Fakes.find(root[0]);
+        return it != Fakes.end() && it->second.type ? it->second.type : TDirTree::PlatformDriveType(root);
+    }
+    bool PlatformVolumeInfo(const std::string& root, std::string& name, DWORD& serial) override
+    {
+        auto it = Fakes.find(root[0]);
+        if (it == Fakes.end() || !it->second.volumeFaked) return TDirTree::PlatformVolumeInfo(root, name, serial);
+        name = it->second.label;
+        serial = it->second.serial;
+        return it->second.readable;
+    }
+};
+
+class TTestForm : public TForm {
+public:
+    TTestForm() : TForm(nullptr)
+    {
+        Publish<TNotifyEvent>("DirTree1Click", [this](TObject*) {
+            ++Clicks;
+            Edit1->SetText(DirTree1->SelectedPath());
+        });
+        Field("DirTree1", DirTree1);
+        Field("Edit1", Edit1);
+    }
+    void WndProc(TMessage& Message) override
+    {
+        if (Message.Msg == WM_DEVICECHANGE) ++OwnerDeviceChanges;
+        TForm::WndProc(Message);
+    }
+    TTestTree* DirTree1 = nullptr;
+    TEdit* Edit1 = nullptr;
+    int Clicks = 0;
+    int OwnerDeviceChanges = 0;
+};
+
+// The tree's lines as the options window stores them.
+const char* const kLayout = R"(
+TTestForm Form1 {
+  Caption = "Tapewing"
+  ClientWidth = 373
+  ClientHeight = 295
+  TTestTree DirTree1 {
+    Left = 0
+    Top = 0
+    Width = 181
+    Height = 295
+    Align = alLeft
+    ReadOnStart = True
+    DirTypes = [dtNormal, dtAll]
+    GoBelowRecycleBin = False
+    FastLoad = False
+    InitialDirectory = "C:\\"
+    DriveTypes = [drtUnknown, drtRemovable, drtFixed, drtRemote, drtCDRom, drtRamDisk]
+    ShowShareOverlay = False
+    AcceptDropFiles = False
+    ReadOnly = True
+    HideSelection = False
+    TabOrder = 1
+    OnClick = DirTree1Click
+  }
+  TEdit Edit1 {
+    Left = 186
+    Top = 49
+    Width = 180
+    Height = 21
+    ReadOnly = True
+    TabOrder = 2
+    Text = "C:\\"
+  }
+}
+)";
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::vector<std::string> Captions(TTreeNode* parent)
+{
+    std::vector<std::string> result;
+    for (TTreeNode* c = parent->GetFirstChild(); c; c = c->GetNextSibling()) result.push_back(c->Text());
+    return result;
+}
+
+std::vector<std::string> DrivePaths(TDirTree* tree)
+{
+    std::vector<std::string> result;
+    for (TTreeNode* n = tree->GetFirstNode(); n; n = n->GetNextSibling())
+        result.push_back(TDirTree::EntryOf(n) ? TDirTree::EntryOf(n)->Path : "<none>");
+    return result;
+}
+
+bool IsPlaceholderOnly(TTreeNode* node)
+{
+    TTreeNode* c = node->GetFirstChild();
+    return c && !c->Data() && c->Text().empty() && !c->GetNextSibling();
+}
+
+POINT NodePoint(TDirTree* tree, TTreeNode* node)
+{
+    node->MakeVisible();
+    RECT rc{};
+    TreeView_GetItemRect(tree->Handle(), node->ItemId(), &rc, TRUE);
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// A real click: the tree runs its own mouse tracking and reports the click itself.
+void ClickNode(TDirTree* tree, TTreeNode* node)
+{
+    POINT pt = NodePoint(tree, node);
+    PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    Pump();
+}
+
+void DefineDrive(char letter, bool present)
+{
+    std::string dev = std::string(1, letter) + ":";
+    if (present)
+        DefineDosDeviceA(0, dev.c_str(), (WorkDos + "\\" + static_cast<char>(letter | 0x20)).c_str());
+    else
+        DefineDosDeviceA(DDD_REMOVE_DEFINITION, dev.c_str(), nullptr);
+}
+
+bool InMask(char letter) { return (GetLogicalDrives() >> (letter - 'A')) & 1u; }
+
+class DirTreeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Fakes.clear();
+        SetCurrentDirectoryA(Root(R).c_str());
+        form = std::make_unique<TTestForm>();
+        form->InitLayoutFromText(kLayout);
+        tree = form->DirTree1;
+        ASSERT_NE(tree, nullptr);
+    }
+    void TearDown() override { form.reset(); }
+    TTreeNode* Node(const std::string& path) { return tree->FindPathNode(path); }
+
+    std::unique_ptr<TTestForm> form;
+    TTestTree* tree = nullptr;
+};
+
+TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
+{
+    // Layout values reached the control; the start-up folder is selected.
+    EXPECT_EQ(tree->DirTypes(), DefaultDirTypes);
+    EXPECT_EQ(tree->DriveTypes(), AllDriveTypes);
+    EXPECT_TRUE(tree->ReadOnly());
+    EXPECT_FALSE(tree->HideSelection());
+    EXPECT_EQ(tree->SelectedPath(), "C:\\");
+    std::vector<std::string> drives = DrivePaths(tree);
+    EXPECT_TRUE(std::is_sorted(drives.begin(), drives.end()));
+    ASSERT_NE(Node(Root(R)), nullptr);
+    EXPECT_EQ(tree->KnownDrives() & (1u << (R - 'A')), 1u << (R - 'A'));
+
+    // Empty path: an error for the caller and nothing changes; "?" changes nothing.
+    try {
+        tree->OpenPath("");
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Invalid Path Name");
+    }
+    EXPECT_EQ(tree->SelectedPath(), "C:\\");
+    tree->OpenPath("?");
+    EXPECT_EQ(tree->SelectedPath(), "C:\\");
+
+    // Lower case: the node keeps the file system's spelling, the path comes back upper case.
+    std::string lower = std::string(1, static_cast<char>(R | 0x20)) + ":\\mixedcase";
+    tree->OpenPath(lower);
+    ASSERT_NE(tree->Selected(), nullptr);
+    EXPECT_EQ(tree->Selected()->Text(), "MixedCase");
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + "MIXEDCASE\\");
+    EXPECT_EQ(tree->LastPaths(R), Root(R) + "MIXEDCASE\\");
+    // The target's own sub-folders were read.
+    EXPECT_EQ(Captions(tree->Selected()), std::vector<std::string>({"deep"}));
+
+    // A missing path selects the current directory's drive root.
+    tree->OpenPath(Root(R) + "no such folder");
+    EXPECT_EQ(tree->SelectedPath(), Root(R));
+
+    // Sorted case-insensitively; recycle bins listed but nothing below them, at any depth.
+    TTreeNode* r = Node(Root(R));
+    std::vector<std::string> names = Captions(r), abc;
+    for (auto& n : names)
+        if (n == "alpha" || n == "Beta" || n == "gamma") abc.push_back(n);
+    EXPECT_EQ(abc, std::vector<std::string>({"alpha", "Beta", "gamma"}));
+    EXPECT_NE(std::find(names.begin(), names.end(), "RECYCLED"), names.end());
+    tree->ProbeChildren(r);
+    TTreeNode* bin = Node(Root(R) + "RECYCLED\\");
+    ASSERT_NE(bin, nullptr);
+    EXPECT_FALSE(bin->HasChildren());  // OLD is below the bin
+    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "BACKUP\\")));
+    tree->OpenPath(Root(R) + "BACKUP\\RECYCLED\\OLD");
+    EXPECT_EQ(tree->SelectedPath(), Root(R));  // OLD is not in the tree: the selection stays
+    EXPECT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\"), nullptr);
+    EXPECT_FALSE(Node(Root(R) + "BACKUP\\RECYCLED\\")->HasChildren());
+    tree->OpenPath(Root(R) + "BACKUP\\RECYCLED");
+    tree->SetGoBelowRecycleBin(true);
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + "BACKUP\\RECYCLED\\");  // re-selected after the rebuild
+    EXPECT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\OLD\\"), nullptr);
+
+    // Expanding a folder reads it and probes its children.
+    tree->OpenPath(lower);
+    TTreeNode* mixed = Node(Root(R) + "MIXEDCASE\\");
+    ASSERT_NE(mixed, nullptr);
+    mixed->Expand();
+    EXPECT_TRUE(mixed->Expanded());
+    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "MIXEDCASE\\DEEP\\")));
+    Node(Root(R) + "MIXEDCASE\\DEEP\\")->Expand();
+    EXPECT_EQ(Captions(Node(Root(R) + "MIXEDCASE\\DEEP\\")), std::vector<std::string>({"deeper"}));
+}
+
+TEST_F(DirTreeTest, FiltersAndHooksRebuild)
+{
+    int deleted = 0;
+    tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
+    tree->OpenPath(Root(R) + ".hid\\inner");
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + ".HID\\INNER\\");
+
+    // The same value again does nothing; a new value rebuilds and falls back to the drive root
+    // when the selected folder no longer passes.
+    tree->SetDirTypes(DefaultDirTypes);
+    EXPECT_EQ(deleted, 0);
+    tree->SetDirTypes(1u << dtNormal);
+    EXPECT_GT(deleted, 0);
+    EXPECT_EQ(tree->SelectedPath(), Root(R));
+    EXPECT_EQ(Node(Root(R) + ".HID\\"), nullptr);
+    // A folder below a hidden one cannot be opened; the levels above it were read.
+    tree->OpenPath(Root(R) + "alpha");
+    tree->OpenPath(Root(R) + ".hid\\inner");
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
+    EXPECT_TRUE(TDirTree::EntryOf(Node(Root(R)))->SubDirsRead);
+    tree->SetDirTypes(DefaultDirTypes);
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
+
+    // FastLoad: every drive gets one placeholder without being looked at.
+    tree->SetFastLoad(true);
+    tree->ReadDrives();
+    for (TTreeNode* n = tree->GetFirstNode(); n; n = n->GetNextSibling()) EXPECT_TRUE(IsPlaceholderOnly(n));
+    // Reading a drive without accepted sub-folders leaves it without children.
+    tree->OnAddDir = [&](TObject*, const std::string& path, bool& add) {
+        if (path.size() > 3 && path[0] == R) add = false;
+    };
+    tree->ReadSubDirs(Node(Root(R)));
+    EXPECT_FALSE(Node(Root(R))->HasChildren());
+
+    // OnAddDir refusing a drive root leaves that drive without a node.
+    std::vector<std::string> seen;
+    tree->OnAddDir = [&](TObject*, const std::string& path, bool& add) {
+        seen.push_back(path);
+        if (path == Root(R)) add = false;
+    };
+    tree->ReadDrives();
+    EXPECT_EQ(Node(Root(R)), nullptr);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "C:\\"), seen.end());
+    tree->OnAddDir = nullptr;
+    tree->SetFastLoad(false);
+    tree->ReadDrives();
+    tree->OpenPath(Root(R));
+
+    // OnFindDir replaces the search; the Data it leaves becomes the child's Data.
+    static int marker[2];
+    std::vector<std::pair<std::string, bool>> calls;
+    tree->OnFindDir = [&](TObject*, const std::string& path, TDirRec& rec, int& result, bool first) {
+        calls.emplace_back(path, first);
+        static const char* names[] = {"zeta", "File", "Eta"};
+        static int i;
+        if (first) i = 0;
+        if (i == 3) {
+            result = 18;
+            return;
+        }
+        rec.Name = names[i];
+        rec.Attr = i == 1 ? 0x20 : 0x10;
+        rec.Data = i == 0 ? &marker[0] : nullptr;
+        ++i;
+        result = 0;
+    };
+    TTreeNode* beta = Node(Root(R) + "BETA\\");
+    ASSERT_NE(beta, nullptr);
+    tree->ReadSubDirs(beta);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0], std::make_pair(Root(R) + "BETA\\", true));
+    EXPECT_FALSE(calls.back().second);
+    EXPECT_EQ(Captions(beta), std::vector<std::string>({"Eta", "zeta"}));  // sorted, the file left out
+    EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ZETA\\"))->Data, &marker[0]);
+    EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ETA\\"))->Data, nullptr);
+    tree->OnFindDir = nullptr;
+    tree->ResetNode(Node(Root(R) + "GAMMA\\"));
+    tree->ReadSubDirs(Node(Root(R) + "GAMMA\\"));
+    for (TTreeNode* c = Node(Root(R) + "GAMMA\\")->GetFirstChild(); c; c = c->GetNextSibling())
+        EXPECT_EQ(TDirTree::EntryOf(c)->Data, nullptr);
+
+    // Every exit of a disk probe puts the caller's critical-error mode back, exits by exception too.
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    tree->OnAddDir = [](TObject*, const std::string&, bool&) { throw Exception("refused"); };
+    EXPECT_THROW(tree->ReadSubDirs(Node(Root(R) + "MIXEDCASE\\")), Exception);
+    EXPECT_EQ(SetErrorMode(SEM_NOOPENFILEERRORBOX), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+    tree->OnAddDir = nullptr;
+    tree->OpenPath("Q:\\surely\\missing");
+    tree->GetDriveMask();
+    EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+}
+
+TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
+{
+    int changes = 0, addDir = 0;
+    tree->OnChange = [&](TObject*, TTreeNode*) { ++changes; };
+    tree->OnAddDir = [&](TObject*, const std::string&, bool&) { ++addDir; };
+    ASSERT_FALSE(InMask(S));
+    EXPECT_EQ(tree->OwnerWindow(), form->Handle());
+
+    // No drive changed: the notification still ends with the selection-change report.
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(form->OwnerDeviceChanges, 0);
+
+    DefineDrive(S, true);
+    ASSERT_TRUE(InMask(S));
+    std::vector<std::string> before = DrivePaths(tree);
+    changes = 0;
+    addDir = 0;
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0), 0);
+    std::vector<std::string> after = DrivePaths(tree);
+    EXPECT_EQ(after.size(), before.size() + 1);
+    EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
+    ASSERT_NE(Node(Root(S)), nullptr);
+    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(S))));  // fixed drive with a folder: probed
+    EXPECT_EQ(addDir, 0);
+    EXPECT_EQ(changes, 1);
+
+    DefineDrive(S, false);
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+    EXPECT_EQ(Node(Root(S)), nullptr);
+    EXPECT_EQ(DrivePaths(tree), before);
+    EXPECT_EQ(form->OwnerDeviceChanges, 0);
+    // Other messages still reach the owner.
+    SendMessageA(form->Handle(), WM_NULL, 0, 0);
+
+    // DriveTypes: excluding a kind deletes its nodes, including it again inserts them in letter order.
+    Fakes[S] = TFakeDrive{DRIVE_CDROM, true, true, false, "", 0};
+    tree->SetDriveTypes(AllDriveTypes & ~(1u << drtFixed));  // S joins as a CD-ROM without a disc
+    ASSERT_NE(Node(Root(S)), nullptr);
+    EXPECT_EQ(Node(Root(S))->Text(), "(" + std::string(1, S) + ":)");
+    EXPECT_EQ(tree->VolumeSerials(S), -1);
+    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(S))));
+    EXPECT_EQ(Node(Root(R)), nullptr);
+    EXPECT_EQ(Node("C:\\"), nullptr);
+    tree->SetDriveTypes(AllDriveTypes & ~(1u << drtCDRom));
+    EXPECT_EQ(Node(Root(S)), nullptr);
+    ASSERT_NE(Node(Root(R)), nullptr);
+    std::vector<std::string> again = DrivePaths(tree);
+    EXPECT_TRUE(std::is_sorted(again.begin(), again.end()));
+    Fakes.clear();
+}
+
+TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
+{
+    // Wine reads volume serials once per server start, so the volume of R: is played by the seam.
+    Fakes[R] = TFakeDrive{0, false, true, true, "TAPES", 0x1111};
+    form->Show();
+    tree->ReadDrives();
+    TTreeNode* r = Node(Root(R));
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Text(), "TAPES (" + std::string(1, R) + ":)");
+    EXPECT_EQ(tree->VolumeSerials(R), 0x1111);
+
+    tree->OpenPath(Root(R) + "gamma");
+    TTreeNode* gamma = Node(Root(R) + "GAMMA\\");
+    ASSERT_TRUE(gamma && gamma->Selected());
+    ClickNode(tree, gamma);
+    EXPECT_EQ(form->Clicks, 1);
+    EXPECT_EQ(form->Edit1->Text(), Root(R) + "GAMMA\\");
+
+    // The medium is exchanged without a device notice: the next click refreshes the drive only.
+    Fakes[R].serial = 0x2222;
+    Fakes[R].label = "";
+    int deleted = 0;
+    tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
+    std::vector<TTreeNode*> changed;
+    tree->OnChange = [&](TObject*, TTreeNode* n) { changed.push_back(n); };
+    tree->TreeClick();
+    EXPECT_EQ(form->Clicks, 1);
+    EXPECT_GT(deleted, 0);
+    r = Node(Root(R));
+    EXPECT_EQ(r->Text(), " (" + std::string(1, R) + ":)");
+    EXPECT_EQ(tree->VolumeSerials(R), 0x2222);
+    EXPECT_TRUE(IsPlaceholderOnly(r));
+    ASSERT_FALSE(changed.empty());
+    EXPECT_EQ(changed.back(), r);
+    tree->OpenPath(Root(R) + "beta");
+    ClickNode(tree, Node(Root(R) + "BETA\\"));
+    EXPECT_EQ(form->Clicks, 2);
+    EXPECT_EQ(form->Edit1->Text(), Root(R) + "BETA\\");
+
+    // A device notice with no drive change catches an exchanged medium on a drive that has a node.
+    Fakes[R].serial = 0x3333;
+    Fakes[R].readable = false;
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(tree->VolumeSerials(R), -1);
+    EXPECT_EQ(Node(Root(R))->Text(), "(" + std::string(1, R) + ":)");
+
+    // A removable drive: the shell's name, one placeholder, refreshed at its first selection.
+    Fakes[S] = TFakeDrive{DRIVE_REMOVABLE, true, true, true, "STICK", 0x4444};
+    tree->ReadDrives();
+    TTreeNode* s = Node(Root(S));
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(IsPlaceholderOnly(s));
+    EXPECT_EQ(tree->VolumeSerials(S), 0);
+    changed.clear();
+    tree->SetSelected(s);
+    EXPECT_EQ(tree->VolumeSerials(S), 0x4444);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0], Node(Root(S)));
+    Fakes.clear();
+}
+
+TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
+{
+    form->Show();
+    std::vector<std::tuple<std::string, TStrings, int>> drops;
+    tree->OnDropFiles = [&](TObject*, int X, int Y, const std::string& dir, const TStrings& files, TShiftState) {
+        drops.emplace_back(dir, files, X);
+    };
+    tree->OpenPath(Root(R) + "alpha");
+    TTreeNode* alpha = Node(Root(R) + "ALPHA\\");
+    POINT on = NodePoint(tree, alpha);
+    RECT client;
+    GetClientRect(tree->Handle(), &client);
+    POINT below{on.x, client.bottom - 2};
+    ASSERT_EQ(tree->GetNodeAt(below.x, below.y), nullptr) << "the fixture needs empty space below the nodes";
+
+    std::string base = WorkDos + "\\files\\";
+    std::vector<std::string> names = {base + "one.txt", base + "two.wav", base + "three.doc"};
+    auto makeDrop = [&](POINT pt) {
+        std::string list;
+        for (auto& n : names) list += n + '\0';
+        list += '\0';
+        HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+        auto df = static_cast<DROPFILES*>(GlobalLock(mem));
+        df->pFiles = sizeof(DROPFILES);
+        df->pt = pt;
+        df->fNC = FALSE;
+        df->fWide = FALSE;
+        memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
+        GlobalUnlock(mem);
+        return reinterpret_cast<WPARAM>(mem);
+    };
+
+    // Not accepted: ignored.
+    SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
+    EXPECT_TRUE(drops.empty());
+    tree->SetAcceptDropFiles(true);
+    EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(std::get<0>(drops[0]), Root(R) + "ALPHA\\");
+    EXPECT_EQ(std::get<1>(drops[0]), names);
+    EXPECT_EQ(std::get<2>(drops[0]), on.x);
+    EXPECT_EQ(tree->DropTarget(), nullptr);  // the highlight is cleared again
+    SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(below), 0);
+    EXPECT_EQ(drops.size(), 1u);
+
+    // Re-creating the window at run time brings the drives, the selection and the drop setting back.
+    std::vector<std::string> drives = DrivePaths(tree);
+    tree->RecreateWnd();
+    EXPECT_EQ(DrivePaths(tree), drives);
+    EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
+    EXPECT_TRUE(tree->AcceptDropFiles());
+    EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    EXPECT_EQ(tree->OwnerWindow(), form->Handle());
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(form->OwnerDeviceChanges, 0);
+
+    // Share overlay: Wine shares nothing, so every node shows none; the shell folders get bound.
+    tree->SetShowShareOverlay(true);
+    for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
+    EXPECT_NE(TDirTree::EntryOf(Node(Root(R)))->ShellFolder.Get(), nullptr);
+    EXPECT_NE(TDirTree::EntryOf(Node(Root(R) + "ALPHA\\"))->ShellFolder.Get(), nullptr);
+    tree->SetShowShareOverlay(false);
+    for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
+}
+
+// A picture of the window for a person to look at: DIRTREE_SHOT names a .bmp file.
+void SaveScreenshot(HWND wnd, const std::string& file)
+{
+    RECT rc;
+    GetWindowRect(wnd, &rc);
+    int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    DWORD size = ((w * 3 + 3) & ~3) * h;
+    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
+                        sizeof fh + sizeof bi.bmiHeader};
+    if (FILE* f = fopen(file.c_str(), "wb")) {
+        fwrite(&fh, sizeof fh, 1, f);
+        fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+        fwrite(bits, size, 1, f);
+        fclose(f);
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+TEST_F(DirTreeTest, Screenshot)
+{
+    std::string file = Env("DIRTREE_SHOT");
+    if (file.empty()) GTEST_SKIP() << "DIRTREE_SHOT not set";
+    form->SetPosition(poScreenCenter);
+    form->Show();
+    tree->OpenPath(Root(R) + "MixedCase");
+    Node(Root(R) + "MIXEDCASE\\")->Expand();
+    form->Edit1->SetText(tree->SelectedPath());
+    for (int i = 0; i < 20; ++i) {
+        Pump();
+        Sleep(50);
+    }
+    SaveScreenshot(form->Handle(), file);
+}
+
+double Seconds(const std::function<void()>& f)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST_F(DirTreeTest, Benchmark)
+{
+    if (Env("DIRTREE_BENCH").empty()) GTEST_SKIP() << "DIRTREE_BENCH not set";
+    tree->OpenPath(Root(R) + "bench");
+    TTreeNode* big = Node(Root(R) + "BENCH\\BIG\\");
+    TTreeNode* empty = Node(Root(R) + "BENCH\\EMPTY\\");
+    ASSERT_TRUE(big && empty);
+    // The expansion request's work: read the folder, probe each child.
+    auto expand = [&](TTreeNode* n) {
+        tree->ReadSubDirs(n);
+        tree->ProbeChildren(n);
+    };
+    double tEmpty = Seconds([&] { expand(empty); });
+    double tBig = Seconds([&] { expand(big); });
+    EXPECT_EQ(big->Count(), 10000);
+    std::string deep = Root(R) + "bench\\deep";
+    for (int i = 1; i <= 17; ++i) deep += "\\l" + std::to_string(i);
+    double tDeep = Seconds([&] { tree->OpenPath(deep); });
+    EXPECT_EQ(tree->SelectedPath(), Upper(deep) + "\\");
+    double tShallow = Seconds([&] { tree->OpenPath(Root(R) + "bench\\empty"); });
+    double tDrives = Seconds([&] { tree->ReadDrives(); });
+    double tForm = Seconds([&] {
+        TTestForm f;
+        f.InitLayoutFromText(kLayout);
+    });
+    printf("expand 10000 sub-folders: %.3f s (empty folder %.3f s)\n", tBig, tEmpty);
+    printf("OpenPath 20 levels: %.3f s (1 level below the drive %.3f s)\n", tDeep, tShallow);
+    printf("ReadDrives: %.3f s; whole window load with the tree: %.3f s\n", tDrives, tForm);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    std::string r = Env("DIRTREE_R"), s = Env("DIRTREE_S");
+    WorkDos = Env("DIRTREE_WORK_DOS");
+    if (r.empty() || s.empty() || WorkDos.empty()) {
+        fprintf(stderr, "run through run_dirtree_tests.sh (DIRTREE_R, DIRTREE_S, DIRTREE_WORK_DOS)\n");
+        return 2;
+    }
+    R = static_cast<char>(toupper(r[0]));
+    S = static_cast<char>(toupper(s[0]));
+    // The server may have started before the links existed: make R: known and S: absent.
+    if (!InMask(R)) DefineDrive(R, true);
+    if (InMask(S)) DefineDrive(S, false);
+    TApplication application;
+    TScreen screen;
+    RegisterStandardClasses();
+    RegisterDirTreeClasses();
+    RegisterComponentClass<TTestTree>("TTestTree");
+    Application->Initialize();
+    std::vector<std::string> errors;
+    Application->OnException = [&](const std::string& message) { errors.push_back(message); };
+    int rc = RUN_ALL_TESTS();
+    DefineDrive(S, false);
+    for (auto& e : errors) fprintf(stderr, "error shown: %s\n", e.c_str());
+    return errors.empty() ? rc : 1;
+}
