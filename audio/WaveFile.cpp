@@ -111,12 +111,16 @@ TWaveAppender::TResult TWaveAppender::Append(const void* data, std::uint32_t n) 
     if (!AppendFits(FSize, n, Limit)) return arLimit;
     long done = FStream->Write(data, static_cast<long>(n));
     if (done != static_cast<long>(n)) {
+        ErrorCode = LastError ? LastError() : 0;
         // Leave the file exactly as the header last described it.
         if (done > 0 && Truncate) Truncate(*FStream, FSize);
         FStream->Seek(static_cast<std::int64_t>(FSize), soBeginning);
         return arWriteFailed;
     }
     FSize += n;
-    if (UpdateHeader && !PatchWaveSizes(*FStream, FSize)) return arWriteFailed;
+    if (UpdateHeader && !PatchWaveSizes(*FStream, FSize)) {
+        ErrorCode = LastError ? LastError() : 0;
+        return arWriteFailed;
+    }
     return arOk;
 }

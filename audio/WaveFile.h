@@ -61,6 +61,9 @@ public:
     std::uint64_t Limit = kMaxWaveFileSize;
     bool UpdateHeader = true;
     TTruncate Truncate = nullptr;
+    // Read right after a write fell short, so the reason survives the clean-up calls.
+    unsigned long (*LastError)() = nullptr;
+    unsigned long ErrorCode = 0;
 
 private:
     TStream* FStream = nullptr;

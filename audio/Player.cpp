@@ -1,0 +1,190 @@
+#include "audio/Player.h"
+
+#include "audio/Audio.h"
+
+namespace {
+std::string WaveOutText(const char* fixed, MMRESULT code)
+{
+    char text[512] = {};
+    waveOutGetErrorTextA(code, text, 255);
+    std::string out = fixed;
+    if (text[0]) out += std::string(" ") + text;
+    return out;
+}
+}  // namespace
+
+TPlayer::TPlayer(TAudio& owner) : TAudioSettings(owner)
+{
+    FNextBlockWindow = std::make_unique<THiddenWindow>([this](UINT msg, WPARAM, LPARAM, LRESULT& r) {
+        if (msg != kNextBlockRequest) return false;
+        r = 0;
+        if (FIsOpen) QueueNextChunk();
+        return true;
+    });
+    FCloseWindow = std::make_unique<THiddenWindow>([this](UINT msg, WPARAM, LPARAM, LRESULT& r) {
+        if (msg != kCloseRequest) return false;
+        r = 0;
+        ClosePlayer();
+        return true;
+    });
+}
+
+TPlayer::~TPlayer()
+{
+    if (FIsOpen) {
+        waveOutReset(FWaveOut);
+        for (int i = 0; i < kRingSlots; ++i) waveOutUnprepareHeader(FWaveOut, FHeaders[i].get(), sizeof(WAVEHDR));
+        waveOutClose(FWaveOut);
+    }
+}
+
+void TPlayer::StoreError(const char* fixed, MMRESULT code) { FOwner.SetErrorMessage(WaveOutText(fixed, code)); }
+
+bool TPlayer::PlayStream(std::unique_ptr<TStream> source, std::uint16_t loopCount)
+{
+    if (FIsOpen || !source) return false;
+    MMRESULT r = MMSYSERR_INVALPARAM;
+    if (FWaveFormat && FBufferBytes > 0)
+        r = waveOutOpen(&FWaveOut, static_cast<UINT>(FOwner.AudioDeviceID()), FWaveFormat.get(),
+                        reinterpret_cast<DWORD_PTR>(FOwner.NotifyWindow()), 0, CALLBACK_WINDOW);
+    if (r != MMSYSERR_NOERROR) {
+        FWaveOut = nullptr;
+        StoreError("Could not open the output device for playing: ", r);
+        return false;
+    }
+    FIsOpen = true;
+    FAddIndex = 0;
+    FDoneIndex = 0;
+    FQueuedCount = 0;
+    FClosing = false;
+    for (int i = 0; i < kRingSlots; ++i) {
+        *FHeaders[i] = WAVEHDR{};
+        FHeaders[i]->lpData = reinterpret_cast<LPSTR>(FBuffers[i].get());
+    }
+    FSource = std::move(source);
+    FReadPosition = 0;
+    FLoopCount = loopCount;
+    // Three blocks at most: AddIndex = DoneIndex must keep meaning that nothing is queued.
+    for (int i = 0; i < kRingSlots - 1 && FSource; ++i) QueueNextChunk();
+    return true;
+}
+
+void TPlayer::BufferDone()
+{
+    if (!FIsActive) return;
+    if (FAddIndex == FDoneIndex) {
+        if (!FClosing) {
+            FClosing = true;
+            PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
+        }
+        return;
+    }
+    if (FOwner.OnBufferPlayed) FOwner.OnBufferPlayed(&FOwner);
+    PostMessageA(FNextBlockWindow->Handle(), kNextBlockRequest, 0, 0);
+    FDoneIndex = NextSlot(FDoneIndex);
+    --FQueuedCount;
+    CloseWhenDrained();
+}
+
+void TPlayer::CloseWhenDrained()
+{
+    // The last returned buffer brings no further notification, so the end is noticed here.
+    if (!FSource && FQueuedCount <= 0 && FIsOpen && !FClosing) {
+        FClosing = true;
+        PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
+    }
+}
+
+void TPlayer::QueueNextChunk()
+{
+    if (!FSource) return;
+    FClosing = false;
+    std::int64_t saved = FSource->Position();
+    FSource->SetPosition(FReadPosition);
+    std::uint8_t* buffer = FBuffers[FAddIndex].get();
+    long count = FSource->Read(buffer, FBufferBytes);
+    if (count == 0 && FLoopCount > 0) {
+        --FLoopCount;
+        FSource->SetPosition(0);
+        count = FSource->Read(buffer, FBufferBytes);
+    }
+    FReadPosition = FSource->Position();
+    FSource->SetPosition(saved);
+    if (count <= 0) {
+        FSource.reset();
+        CloseWhenDrained();
+        return;
+    }
+    WAVEHDR* h = FHeaders[FAddIndex].get();
+    h->dwBufferLength = static_cast<DWORD>(count);
+    h->dwFlags = 0;
+    h->dwLoops = 0;
+    MMRESULT r = waveOutPrepareHeader(FWaveOut, h, sizeof(WAVEHDR));
+    if (r == MMSYSERR_NOERROR) r = waveOutWrite(FWaveOut, h, sizeof(WAVEHDR));
+    if (r != MMSYSERR_NOERROR) {
+        StoreError("", r);
+        return;
+    }
+    FAddIndex = NextSlot(FAddIndex);
+    ++FQueuedCount;
+}
+
+void TPlayer::ClosePlayer()
+{
+    if (!FIsOpen) {
+        FOwner.SetErrorMessage("Player already closed");
+        return;
+    }
+    for (int i = 0; i < kRingSlots; ++i) {
+        MMRESULT r = waveOutUnprepareHeader(FWaveOut, FHeaders[i].get(), sizeof(WAVEHDR));
+        if (r != MMSYSERR_NOERROR) {
+            StoreError("Error unpreparing header for playing: ", r);
+            return;
+        }
+    }
+    MMRESULT r = waveOutClose(FWaveOut);
+    if (r != MMSYSERR_NOERROR) {
+        StoreError("Error closing output device: ", r);
+        return;
+    }
+    FWaveOut = nullptr;
+    FIsOpen = false;
+    if (FRestoreFormat && !FSource) {
+        SetChannels(FSavedChannels);
+        SetSampleRate(FSavedSampleRate);
+        SetBitsPerSample(FSavedBitsPerSample);
+        FRestoreFormat = false;
+    }
+    if (FOwner.OnPlayed) FOwner.OnPlayed(this);
+}
+
+void TPlayer::StopPlayer()
+{
+    if (!FIsOpen) {
+        FOwner.SetErrorMessage("Player already closed");
+        return;
+    }
+    if (FSource) {
+        FSource.reset();
+        FAddIndex = FDoneIndex.load();
+        FOwner.SetErrorMessage("");
+    }
+    if (!FClosing) {
+        if (waveOutReset(FWaveOut) != MMSYSERR_NOERROR) {
+            FOwner.SetErrorMessage("Error in waveOutReset");
+            return;
+        }
+        // With nothing queued the reset returns no buffer that could ask for the close.
+        FClosing = true;
+        PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
+    }
+    MSG msg;
+    for (DWORD start = GetTickCount(); (FIsActive || FIsOpen) && GetTickCount() - start < 3000;) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            Sleep(1);
+        }
+    }
+}

@@ -1,0 +1,30 @@
+// Shared helpers of the audio tests: message pumping, reading WAV files independently of the writer, and
+// counting allocations made by threads other than the main one.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+extern DWORD g_mainThread;
+// operator new calls made on other threads while g_countForeign is set.
+extern std::atomic<bool> g_countForeign;
+extern std::atomic<long> g_foreignAllocations;
+// Messages handed to the application's error display during the tests.
+extern std::vector<std::string> g_displayedErrors;
+
+void PumpMessages(DWORD milliseconds = 0);
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+std::string TempPath(const std::string& name);
+
+struct TWavInfo {
+    bool Valid = false;
+    std::uint32_t RiffSize = 0, DataSize = 0, SampleRate = 0, AvgBytes = 0;
+    std::uint16_t Format = 0, Channels = 0, BlockAlign = 0, Bits = 0;
+    std::size_t FileSize = 0;
+};
+// Parses the header the way a player would, without the writer's code.
+TWavInfo ParseWav(const std::vector<std::uint8_t>& bytes);
