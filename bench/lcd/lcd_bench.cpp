@@ -3,8 +3,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "controls/lcd/LCD_Lab.h"
+#include "framework/Forms.h"
 
 namespace {
 
@@ -31,8 +35,58 @@ double Now()
 
 }  // namespace
 
-int main()
+// Shows the recording window's label with "03:07" in a window for a while, for a person or a screenshot,
+// loaded from layout text the way the recording window loads it; optionally saves the label's picture.
+int Show(int seconds, const char* bitmapFile)
 {
+    RegisterLCDClasses();
+    TApplication app;
+    app.Initialize();
+    auto* form = new TForm(&app);
+    form->InitLayoutFromText(R"(TForm Form1 {
+  Caption = "LCD 03:07"
+  Left = 40
+  Top = 40
+  ClientWidth = 268
+  ClientHeight = 44
+  Color = clTeal
+  TLCDLabel LCDLabel1 {
+    Left = 89
+    Top = 6
+    Width = 90
+    Height = 32
+    Caption = "03:07"
+    DotMatrix = dos5x7
+    PixelSize = pix2x2
+    PixelSpacing = 1
+    CharSpacing = 2
+    LineSpacing = 2
+    BorderSpace = 5
+    TextLines = 1
+    NoOfChars = 5
+    PixelOff = 0xAAAAAA
+  }
+})");
+    auto* label = static_cast<TLCDLabel*>(form->FindComponent("LCDLabel1"));
+    std::printf("label %d x %d, caption %s\n", label->Width(), label->Height(), label->Caption().c_str());
+    if (bitmapFile) {
+        TBitmap bmp;
+        bmp.SetSize(label->Width(), label->Height());
+        label->PaintTo(bmp.Canvas().Handle());
+        bmp.SaveToFile(bitmapFile);
+    }
+    form->Show();
+    DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    while (GetTickCount() < end) {
+        app.ProcessMessages();
+        Sleep(20);
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--show") == 0) return Show(std::atoi(argv[2]), argc >= 4 ? argv[3] : nullptr);
     TCountingLabel label(nullptr);
     label.SetCaption("00:00");
     label.SetDotMatrix(dos5x7);

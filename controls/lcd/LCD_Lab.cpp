@@ -1,5 +1,7 @@
 #include "controls/lcd/LCD_Lab.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 
 #include "framework/Dialogs.h"
@@ -326,8 +328,19 @@ void TLCDLabel::Paint()
     const int w = Width(), h = Height();
     if (w <= 0 || h <= 0) return;
 
-    TBitmap bitmap;
-    bitmap.SetSize(w + 2, h + 2);
+    // The off-screen picture is kept between paints: making a DIB section and its DC ten times a second
+    // for the clock costs more than all the dots. Every paint covers the whole copied area.
+    if (!FBuffer) {
+        FBuffer = std::make_unique<TBitmap>();
+        FBuffer->SetPixelFormat(pf24bit);  // the dot writer below assumes 3 bytes a pixel
+    }
+    TBitmap& bitmap = *FBuffer;
+    try {
+        bitmap.SetSize(w + 2, h + 2);
+    } catch (...) {
+        FBuffer.reset();  // a failed resize leaves no usable picture behind
+        throw;
+    }
     TCanvas& c = bitmap.Canvas();
     c.Pen.SetStyle(psSolid);
     c.Brush.SetStyle(bsSolid);
@@ -351,7 +364,8 @@ void TLCDLabel::Paint()
             // Dots change colour all the time: the DC's own pen and brush colours avoid a GDI object per dot.
             SelectObjectScope pen(dc, GetStockObject(DC_PEN));
             SelectObjectScope brush(dc, GetStockObject(DC_BRUSH));
-            PaintText(dc);
+            TDotTarget target{dc, bitmap.ScanLine(0), bitmap.BytesPerLine(), bitmap.Width(), bitmap.Height()};
+            PaintText(target);
         }
     } else {
         c.Brush.SetColor(clBtnFace);
@@ -360,7 +374,7 @@ void TLCDLabel::Paint()
     BitBlt(Canvas().Handle(), 0, 0, w, h, c.Handle(), 0, 0, SRCCOPY);
 }
 
-void TLCDLabel::PaintText(HDC dc)
+void TLCDLabel::PaintText(const TDotTarget& target)
 {
     const int w = Width(), h = Height();
     int index = 0;
@@ -368,7 +382,7 @@ void TLCDLabel::PaintText(HDC dc)
     for (int line = 0; line < FTextLines && y < h; ++line) {
         int x = FBorderSpace + 1;
         for (int cell = 0; cell < FNoOfChars; ++cell) {
-            if (x < w) PaintGlyph(dc, x, y, CellCode(FDisplayText, index, FFirstCode, FLastCode));
+            if (x < w) PaintGlyph(target, x, y, CellCode(FDisplayText, index, FFirstCode, FLastCode));
             ++index;
             x += FCellWidth + FCharSpacing;
         }
@@ -376,25 +390,25 @@ void TLCDLabel::PaintText(HDC dc)
     }
 }
 
-void TLCDLabel::PaintGlyph(HDC dc, int x, int y, int code)
+void TLCDLabel::PaintGlyph(const TDotTarget& target, int x, int y, int code)
 {
     const COLORREF on = ColorToRGB(FPixelOn), off = ColorToRGB(FPixelOff), shade = ColorToRGB(FShadeColour);
     const bool custom = FDotMatrix == CustomFont;
+    // Single pixels and squares go straight into the bitmap's bits (the same pixels GDI's Rectangle
+    // covers); circles need GDI.
+    const bool direct = FPixelSize == pix1x1 || FPixelShape == spSquare;
+    HDC dc = target.DC;
     for (int r = 1; r <= FRows; ++r) {
         const int top = y + (r - 1) * (FPixHeight + FPixelSpacing);
-        const int bottom = top + FPixHeight;
+        const int bottom = FPixelSize == pix1x1 ? top + 1 : top + FPixHeight;
         for (int k = 1; k <= FColumns; ++k) {
             const bool lit = custom ? CustomDot(FCustom, code, r, k) : MatrixDot(FDotMatrix, code, r, k);
             const TColor colour = lit ? FPixelOn : FPixelOff;
             const COLORREF rgb = lit ? on : off;
             const int left = x + (k - 1) * (FPixWidth + FPixelSpacing);
-            const int right = left + FPixWidth;
-            if (FPixelSize == pix1x1) {
-                SetPixelV(dc, left, top, rgb);
-            } else if (FPixelShape == spSquare) {
-                SetDCPenColor(dc, rgb);
-                SetDCBrushColor(dc, rgb);
-                Rectangle(dc, left, top, right, bottom);
+            const int right = FPixelSize == pix1x1 ? left + 1 : left + FPixWidth;
+            if (direct) {
+                target.Fill(left, top, right, bottom, rgb);
             } else if (FPixelShape == spRound) {
                 SetDCPenColor(dc, rgb);
                 SetDCBrushColor(dc, rgb);
@@ -412,6 +426,24 @@ void TLCDLabel::PaintGlyph(HDC dc, int x, int y, int code)
                 SetDCBrushColor(dc, rgb);
                 Rectangle(dc, left, top, right, bottom);
             }
+        }
+    }
+}
+
+void TDotTarget::Fill(int left, int top, int right, int bottom, COLORREF rgb) const
+{
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, Width);
+    bottom = std::min(bottom, Height);
+    const std::uint8_t b = GetBValue(rgb), g = GetGValue(rgb), r = GetRValue(rgb);
+    for (int y = top; y < bottom; ++y) {
+        // Rows are stored bottom-up: row y sits y strides below row 0.
+        std::uint8_t* p = Row0 - static_cast<std::ptrdiff_t>(y) * Stride + 3 * left;
+        for (int x = left; x < right; ++x) {
+            *p++ = b;
+            *p++ = g;
+            *p++ = r;
         }
     }
 }

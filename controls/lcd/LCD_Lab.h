@@ -3,6 +3,7 @@
 // those two counts instead.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "controls/lcd/LCDFont.h"
@@ -18,6 +19,14 @@ enum TPixelSize {
 enum TPixelShape { spSquare, spShaped, spRound };
 enum TMyBorder { frRaised, frLowered, frSingle, frNone };
 using T_FileName = std::string;
+
+// Where the dots go: the off-screen bitmap's DC for circles, its 24-bit bits for squares.
+struct TDotTarget {
+    HDC DC;
+    std::uint8_t* Row0;  // top row; later rows lie Stride bytes lower in memory each (bottom-up bitmap)
+    int Stride, Width, Height;
+    void Fill(int left, int top, int right, int bottom, COLORREF rgb) const;
+};
 
 class TLCDLabel : public TGraphicControl {
 public:
@@ -82,8 +91,8 @@ private:
     void Layout();
     void Redraw();
     void Reject(const char* message);
-    void PaintText(HDC dc);
-    void PaintGlyph(HDC dc, int x, int y, int code);
+    void PaintText(const TDotTarget& target);
+    void PaintGlyph(const TDotTarget& target, int x, int y, int code);
     bool LoadCustomFont(const std::string& fileName);
     void FreeCustomFont();
 
@@ -109,6 +118,8 @@ private:
     int FOldWidth = 0, FOldHeight = 0;  // size at the end of the last layout
     TColor FShadeColour = clBlack;
     std::string FDisplayText;
+
+    std::unique_ptr<TBitmap> FBuffer;  // off-screen picture, reused while the size stays
 
     TCustomGlyphs FCustom;
     TCustomFontHeader FCustomHeader;  // valid once a font file's header was accepted

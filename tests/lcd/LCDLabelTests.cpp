@@ -199,6 +199,9 @@ TEST(LCDLabelRendering, ClockEveryPixel)
 {
     TLCDLabel l(nullptr);
     RecordingWindowSettings(l);
+    l.SetCaption("88:88");
+    Render(l);
+    l.SetCaption("00:00");  // nothing of the previous picture may survive
     auto bmp = Render(l);
     const int w = 90, h = 32;
     const TColor shadow = Sys(COLOR_BTNSHADOW), highlight = Sys(COLOR_BTNHIGHLIGHT);
