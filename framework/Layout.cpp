@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 
 namespace {
 
@@ -247,30 +246,30 @@ std::string Quote(const std::string& text)
     return out + "\"";
 }
 
-void WriteObject(std::ostringstream& out, const TLayoutObject& obj, int depth)
+void WriteObject(std::string& out, const TLayoutObject& obj, int depth)
 {
     std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-    out << indent << obj.ClassName << ' ' << obj.Name << " {\n";
+    out += indent + obj.ClassName + ' ' + obj.Name + " {\n";
     for (const auto& p : obj.Properties) {
-        out << indent << "  " << p.Name << " = ";
+        out += indent + "  " + p.Name + " = ";
         const TLayoutValue& v = p.Value;
         switch (v.kind) {
         case TLayoutValue::kInteger:
-        case TLayoutValue::kFloat: out << v.Str; break;
-        case TLayoutValue::kString: out << Quote(v.Str); break;
-        case TLayoutValue::kIdent: out << v.Str; break;
-        case TLayoutValue::kBinary: out << "file(" << Quote(v.Str) << ")"; break;
+        case TLayoutValue::kFloat: out += v.Str; break;
+        case TLayoutValue::kString: out += Quote(v.Str); break;
+        case TLayoutValue::kIdent: out += v.Str; break;
+        case TLayoutValue::kBinary: out += "file(" + Quote(v.Str) + ")"; break;
         case TLayoutValue::kSet: {
-            out << '[';
-            for (std::size_t i = 0; i < v.Items.size(); ++i) out << (i ? ", " : "") << v.Items[i];
-            out << ']';
+            out += '[';
+            for (std::size_t i = 0; i < v.Items.size(); ++i) out += (i ? ", " : "") + v.Items[i];
+            out += ']';
             break;
         }
         }
-        out << '\n';
+        out += '\n';
     }
     for (const auto& child : obj.Children) WriteObject(out, child, depth + 1);
-    out << indent << "}\n";
+    out += indent + "}\n";
 }
 
 }  // namespace
@@ -279,7 +278,7 @@ TLayoutObject ParseLayout(const std::string& text) { return Parser(text).ParseRo
 
 std::string WriteLayout(const TLayoutObject& root)
 {
-    std::ostringstream out;
+    std::string out;
     WriteObject(out, root, 0);
-    return out.str();
+    return out;
 }

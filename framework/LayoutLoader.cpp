@@ -52,8 +52,9 @@ void TLayoutLoader::Apply(TComponent* component, const TLayoutProperty& prop, TC
     } catch (const EUnresolvedReference& e) {
         if (deferred) throw ELayoutError(where() + ": no component named " + value.Str);
         FFixups.push_back({component, prop});
-    } catch (const ELayoutError&) {
-        throw;
+    } catch (const ELayoutError& e) {
+        if (std::string(e.what()).rfind("Layout line", 0) == 0) throw;
+        throw ELayoutError(where() + ": " + e.what());
     } catch (const std::exception& e) {
         throw ELayoutError(where() + ": " + e.what());
     }

@@ -2,9 +2,10 @@
 # Installs what building, running and testing Tapewing needs on Debian. Safe to run again.
 set -euo pipefail
 
-packages=(g++-mingw-w64-i686 cmake make wine wine32:i386 fonts-wine xvfb xdotool x11-utils
+packages=(g++-mingw-w64-i686 cmake make wine wine32:i386 wine64 fonts-wine xvfb xdotool x11-utils
           imagemagick pulseaudio pulseaudio-utils sox googletest python3)
 
+# wine64 brings the native wineserver, which serves the 32-bit programs too.
 # Some machines run a kernel without 32-bit support: there the i386 Wine runs through qemu's user-mode
 # emulator, registered for 32-bit ELF files.
 packages+=(qemu-user-static)

@@ -1,0 +1,4 @@
+#pragma once
+
+// Makes the framework's own controls known to the layout loader by class name.
+void RegisterStandardClasses();

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/RegWork.h"
+#include "app/Unit1.h"
+#include "controls/tray/SysTray.h"
+
+namespace {
+
+std::string SettingsPath() { return std::string(SettingsKey).substr(1); }
+
+class Form1Test : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
+        ClearShown();
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        Folder = std::string(temp) + "tw_takes\\";
+        CreateDirectoryA(Folder.c_str(), nullptr);
+        EmptyFolder();
+    }
+    void TearDown() override
+    {
+        delete Form;
+        EmptyFolder();
+        RemoveDirectoryA(Folder.c_str());
+        SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
+        PumpMessages();
+    }
+    void Create()
+    {
+        Form = Application->CreateForm<TForm1>();
+        Form->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+    }
+    void Touch(const std::string& name)
+    {
+        HANDLE h = CreateFileA((Folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+    }
+    void EmptyFolder()
+    {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((Folder + "*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA((Folder + name).c_str());
+            else
+                DeleteFileA((Folder + name).c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    static void SetDword(const char* name)
+    {
+        HKEY key;
+        RegCreateKeyExA(HKEY_CURRENT_USER, SettingsPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        DWORD v = 7;
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+        RegCloseKey(key);
+    }
+    static DWORD ValueType(const char* name)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SettingsPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+        DWORD type = 0;
+        LONG rc = RegQueryValueExA(key, name, nullptr, &type, nullptr, nullptr);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? type : 0;
+    }
+
+    TForm1* Form = nullptr;
+    std::string Folder;
+};
+
+}  // namespace
+
+TEST_F(Form1Test, FirstStartWritesTheDefaultsAndShowsThem)
+{
+    Create();
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", "?"), "C:\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", "?"), "Record");
+    EXPECT_EQ(Form->Edit1->Text(), "C:\\");
+    EXPECT_EQ(Form->Edit2->Text(), "Record");
+    EXPECT_TRUE(Form->TrayIcon->Enabled());
+    EXPECT_FALSE(Form->Visible());
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(Form1Test, AMissingValueGetsItsDefaultAndIsWrittenOnlyAtQuit)
+{
+    RegWriteString(HKEY_CURRENT_USER, SettingsKey, "basedir", Folder);
+    Create();
+    EXPECT_EQ(Form->Edit1->Text(), Folder);
+    EXPECT_EQ(Form->Edit2->Text(), "Record");
+    EXPECT_EQ(ValueType("basename"), 0u);
+    Form->Edit2->SetText(std::string(10000, 'n'));
+    TCloseAction action = caNone;
+    Form->FormClose(Form, action);
+    EXPECT_EQ(action, caFree);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), std::string(10000, 'n'));
+}
+
+TEST_F(Form1Test, AWronglyTypedSettingIsShownAndStartUpStillFinishes)
+{
+    RegWriteString(HKEY_CURRENT_USER, SettingsKey, "basename", "take");
+    SetDword("basedir");
+    Create();
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0], "Invalid data type for 'basedir'");
+    EXPECT_EQ(Form->Edit1->Text(), "C:\\");
+    EXPECT_EQ(Form->Edit2->Text(), "take");
+    EXPECT_TRUE(Form->TrayIcon->Enabled());  // the icon answers clicks, so the program can be quit
+    EXPECT_EQ(ValueType("basedir"), static_cast<DWORD>(REG_DWORD));
+    TCloseAction action = caNone;
+    Form->FormClose(Form, action);
+    EXPECT_EQ(ValueType("basedir"), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), "C:\\");
+}
+
+TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
+{
+    Create();
+    Form->Selectdirectory1Click(nullptr);
+    EXPECT_FALSE(Form->TrayIcon->Enabled());
+    EXPECT_TRUE(Form->Visible());
+    Form->Edit1->SetText("?");
+    Form->Button1Click(nullptr);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, "? does not exist!");
+    EXPECT_EQ(ShownMessages()[0].Caption, "Error");
+    EXPECT_TRUE(ShownMessages()[0].Flags & MB_ICONERROR);
+    EXPECT_TRUE(Form->Visible());
+    EXPECT_FALSE(Form->TrayIcon->Enabled());
+    Form->Edit1->SetText(Folder);
+    Form->Button1Click(nullptr);
+    EXPECT_FALSE(Form->Visible());
+    EXPECT_TRUE(Form->TrayIcon->Enabled());
+}
+
+TEST_F(Form1Test, TakesGetTheFirstFreeNumberGapsFirst)
+{
+    Create();
+    EXPECT_EQ(Form->NextTakeName(Folder, "record"), Folder + "record1.wav");
+    Touch("record1.wav");
+    Touch("record3.wav");
+    EXPECT_EQ(Form->NextTakeName(Folder, "record"), Folder + "record2.wav");
+    EXPECT_EQ(Form->NextTakeName(Folder, ""), Folder + "1.wav");
+    EXPECT_TRUE(ShownMessages().empty());
+}
+
+TEST_F(Form1Test, AFolderNamedLikeATakeIsNotATake)
+{
+    Create();
+    CreateDirectoryA((Folder + "record1.wav").c_str(), nullptr);
+    EXPECT_EQ(Form->NextTakeName(Folder, "record"), Folder + "record1.wav");
+}
+
+TEST_F(Form1Test, AFolderWithoutBackslashIsUsedAsAPlainPrefix)
+{
+    Create();
+    std::string noSlash = Folder.substr(0, Folder.size() - 1);
+    EXPECT_EQ(Form->NextTakeName(noSlash, "record"), noSlash + "record1.wav");
+}
+
+TEST_F(Form1Test, AMissingFolderFallsBackToDriveC)
+{
+    Create();
+    std::string missing = Folder + "gone\\";
+    std::string path = Form->NextTakeName(missing, "twtest");
+    EXPECT_EQ(path.substr(0, 3), "c:\\");
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, missing + " not found! Using C:\\");
+    EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
+    EXPECT_EQ(Form->Edit1->Text(), "C:\\");  // the field is not changed
+}
+
+TEST_F(Form1Test, WhenEveryNumberIsTakenTheProgramEndsAndKeepsItsSettings)
+{
+    Create();
+    for (int n = 1; n <= 998; ++n) Touch("record" + std::to_string(n) + ".wav");
+    EXPECT_EQ(Form->NextTakeName(Folder, "record"), Folder + "record999.wav");
+    Touch("record999.wav");
+    Form->Edit1->SetText(Folder);
+    Form->Edit2->SetText("record");
+    EXPECT_EQ(Form->NextTakeName(Folder, "record"), "");
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, "Error creating file?");
+    // Ended the way "&Quit" ends: the settings were written and the quit message is on its way.
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "record");
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(Form1Test, ATakeDisablesTheIconWhileTheRecordingWindowIsUp)
+{
+    Create();
+    Form->Edit1->SetText(Folder);
+    bool enabledDuringTake = true;
+    Form->ShowRecordingWindow = [&] {
+        enabledDuringTake = Form->TrayIcon->Enabled();
+        return 1;
+    };
+    Form->TrayIconClick(nullptr);
+    EXPECT_FALSE(enabledDuringTake);
+    EXPECT_TRUE(Form->TrayIcon->Enabled());
+    EXPECT_EQ(Form->TakeFileName, Folder + "Record1.wav");
+}

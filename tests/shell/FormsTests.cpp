@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
+
+namespace {
+
+std::vector<std::string> g_order;
+
+class TOrderProbe : public TComponent {
+public:
+    using TComponent::TComponent;
+    bool SetProperty(const std::string& name, const TLayoutValue& value) override
+    {
+        if (name == "Value") {
+            g_order.push_back(Name() + ".Value loading=" + std::to_string(Loading()));
+            return true;
+        }
+        if (name == "Buddy") {
+            Buddy = value.AsComponent();
+            return true;
+        }
+        return TComponent::SetProperty(name, value);
+    }
+    void Loaded() override
+    {
+        TComponent::Loaded();
+        g_order.push_back(Name() + ".Loaded");
+    }
+    TComponent* Buddy = nullptr;
+};
+
+class TProbeForm : public TForm {
+public:
+    explicit TProbeForm(TComponent* owner) : TForm(owner)
+    {
+        Field("Edit1", Edit1);
+        Publish<TNotifyEvent>("FormCreate", [this](TObject*) { g_order.push_back("FormCreate"); });
+        Publish<TNotifyEvent>("Clicked", [this](TObject*) { ++Clicks; });
+    }
+    TEdit* Edit1 = nullptr;
+    int Clicks = 0;
+};
+
+}  // namespace
+
+TEST(Layouts, PropertiesLoadInOrderThenEveryComponentEndsLoadingThenTheFormIsCreated)
+{
+    RegisterComponentClass<TOrderProbe>("TOrderProbe");
+    g_order.clear();
+    auto* form = new TProbeForm(Application);
+    form->InitLayoutFromText(R"(
+TProbeForm F {
+  ClientWidth = 200
+  ClientHeight = 100
+  OnCreate = FormCreate
+  TOrderProbe A { Value = 1 Buddy = B }
+  TOrderProbe B { Value = 2 }
+  TEdit Edit1 { Left = 5 Top = 6 Width = 50 Text = "hello" }
+  TButton Button1 { Caption = "Go" OnClick = Clicked }
+})");
+    EXPECT_EQ(g_order, (std::vector<std::string>{"A.Value loading=1", "B.Value loading=1", "A.Loaded", "B.Loaded",
+                                                 "FormCreate"}));
+    auto* a = dynamic_cast<TOrderProbe*>(form->FindComponent("A"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Buddy, form->FindComponent("B"));  // a forward reference, resolved after all were made
+    ASSERT_NE(form->Edit1, nullptr);
+    EXPECT_EQ(form->Edit1->Text(), "hello");
+    EXPECT_EQ(form->Edit1->Parent(), form);
+    EXPECT_EQ(form->ClientWidth(), 200);
+    auto* button = dynamic_cast<TButton*>(form->FindComponent("Button1"));
+    SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form->Clicks, 1);
+    delete form;
+}
+
+TEST(Layouts, MistakesAreReportedWithTheirLine)
+{
+    auto expectError = [](const char* text, const char* fragment) {
+        auto* form = new TProbeForm(Application);
+        try {
+            form->InitLayoutFromText(text);
+            ADD_FAILURE() << "no error for " << text;
+        } catch (const ELayoutError& e) {
+            EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+        }
+        delete form;
+    };
+    expectError("TProbeForm F {\n  Bogus = 1\n}", "line 2");
+    expectError("TProbeForm F {\n TButton B {\n  OnClick = Missing\n }\n}", "no handler Missing");
+    expectError("TProbeForm F {\n TNoClass X { }\n}", "TNoClass");
+    expectError("TProbeForm F {\n TEdit E {\n  Left = \"x\"\n }\n}", "line 3");
+}
+
+namespace {
+class TThrowingForm : public TForm {
+public:
+    using TForm::TForm;
+    void WndProc(TMessage& m) override
+    {
+        if (m.Msg == WM_APP + 9) throw Exception("handler failed");
+        TForm::WndProc(m);
+    }
+};
+}  // namespace
+
+TEST(Forms, AnExceptionInAHandlerIsShownAndEndsOnlyThatHandler)
+{
+    ClearShown();
+    auto* form = new TThrowingForm(Application);
+    form->InitLayout();
+    SendMessageA(form->Handle(), WM_APP + 9, 0, 0);
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0], "handler failed");
+    EXPECT_TRUE(IsWindow(form->Handle()));
+    delete form;
+}
+
+TEST(Forms, ShowModalRunsItsOwnLoopUntilAModalResultIsSet)
+{
+    auto* form = new TForm(Application);
+    form->SetClientSize(100, 50);
+    form->SetPosition(poScreenCenter);
+    form->InitLayout();
+    auto* timer = new TTimer(form);
+    int ticks = 0;
+    timer->SetInterval(30);
+    timer->OnTimer = [&](TObject*) {
+        if (++ticks == 2) form->SetModalResult(mrOk);
+    };
+    timer->SetEnabled(false);
+    timer->SetEnabled(true);
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_FALSE(form->Modal());
+    // Centred on the first show.
+    RECT wr;
+    GetWindowRect(form->Handle(), &wr);
+    EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
+    // Shown where it was last afterwards.
+    SetWindowPos(form->Handle(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    form->Show();
+    GetWindowRect(form->Handle(), &wr);
+    EXPECT_EQ(wr.left, 10);
+    EXPECT_EQ(wr.top, 20);
+    form->Hide();
+    delete form;
+}
+
+namespace {
+class TClickProbe : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+    std::vector<std::string> Log;
+    bool Round = false;
+    bool HitTest(int X, int Y) override { return !Round || (X > 5 && X < Width() - 5); }
+    void MouseDown(TMouseButton b, TShiftState s, int X, int Y) override
+    {
+        Log.push_back("down " + std::to_string(X) + "," + std::to_string(Y));
+        TGraphicControl::MouseDown(b, s, X, Y);
+    }
+    void MouseMove(TShiftState s, int X, int Y) override
+    {
+        Log.push_back("move " + std::to_string(X) + "," + std::to_string(Y));
+    }
+    void MouseUp(TMouseButton b, TShiftState s, int X, int Y) override
+    {
+        Log.push_back("up " + std::to_string(X) + "," + std::to_string(Y));
+        TGraphicControl::MouseUp(b, s, X, Y);
+    }
+    void Click() override { Log.push_back("click"); }
+};
+}  // namespace
+
+TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
+{
+    auto* form = new TForm(Application);
+    form->SetClientSize(200, 100);
+    form->InitLayout();
+    auto* probe = new TClickProbe(form);
+    probe->SetBounds(10, 10, 50, 30);
+    probe->SetParent(form);
+    HWND wnd = form->Handle();
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
+    SendMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 80));  // off the control, still captured
+    SendMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 20));
+    SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
+    EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "move 140,70", "move 20,10", "up 20,10", "click"}));
+
+    probe->Log.clear();
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
+    SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));  // released outside: no click
+    EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 140,70"}));
+
+    probe->Log.clear();
+    probe->Round = true;
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 15));  // inside the bounds, outside the shape
+    SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 15));
+    EXPECT_TRUE(probe->Log.empty());
+    delete form;
+}

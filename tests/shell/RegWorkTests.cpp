@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/RegWork.h"
+#include "framework/SysUtils.h"
+
+namespace {
+const char kKey[] = "\\SOFTWARE\\Larkmoor\\TapewingRegTests";
+
+class RegWorkTest : public testing::Test {
+protected:
+    void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
+    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
+    void SetDword(const char* name, DWORD value)
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(key);
+    }
+};
+}  // namespace
+
+TEST_F(RegWorkTest, MissingKeyAndValuesGiveTheDefaults)
+{
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "C:\\");
+    // Reading creates the key as a side effect, but writes no value.
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "Record");
+}
+
+TEST_F(RegWorkTest, WrittenStringsAreReadBackWithTheirTerminatorCounted)
+{
+    EXPECT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\Takes\\"));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    RegQueryValueExA(key, "basedir", nullptr, &type, nullptr, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, 10u);  // nine characters and the terminating zero
+}
+
+TEST_F(RegWorkTest, AStoredEmptyStringIsNotTheDefault)
+{
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "");
+}
+
+TEST_F(RegWorkTest, AValueOfTheWrongTypeRaisesTheRegistryText)
+{
+    SetDword("basedir", 42);
+    try {
+        RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\");
+        FAIL() << "no error";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'basedir'");
+    }
+}
+
+TEST_F(RegWorkTest, LongValuesSurviveWholeBothWays)
+{
+    std::string longName(10000, 'x');
+    longName[0] = 'A';
+    longName[9999] = 'Z';
+    EXPECT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, "basename", longName));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", ""), longName);
+}
+
+TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothing)
+{
+    HKEY noSuchRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00D));
+    EXPECT_FALSE(RegWriteString(noSuchRoot, kKey, "basedir", "x"));
+    EXPECT_FALSE(RegKeyExists(noSuchRoot, kKey));
+}
+
+TEST(PathTests, FoldersAndFilesAreToldApart)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "tw_paths\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string file = folder + "take.wav";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(h);
+
+    EXPECT_TRUE(FolderExists("C:\\"));
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_FALSE(FolderExists(file));
+    EXPECT_FALSE(FolderExists(""));
+    EXPECT_FALSE(FolderExists(folder + "missing\\"));
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_FALSE(FileExists(folder));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_FALSE(FileExists(folder + "*.wav"));  // a pattern is not a file
+
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder.c_str());
+}

@@ -1,0 +1,20 @@
+// What the shell tests share: recorded message boxes and error displays, and a way to pump messages.
+#pragma once
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
+struct TShownMessage {
+    std::string Text, Caption;
+    UINT Flags;
+};
+
+// Message boxes and default error displays since the last Clear.
+std::vector<TShownMessage>& ShownMessages();
+std::vector<std::string>& ShownErrors();
+void ClearShown();
+// Runs the message loop until nothing is pending.
+void PumpMessages();

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "TestSupport.h"
+#include "controls/tray/SysTray.h"
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "framework/StandardClasses.h"
+
+std::vector<TShownMessage>& ShownMessages()
+{
+    static std::vector<TShownMessage> shown;
+    return shown;
+}
+
+std::vector<std::string>& ShownErrors()
+{
+    static std::vector<std::string> errors;
+    return errors;
+}
+
+void ClearShown()
+{
+    ShownMessages().clear();
+    ShownErrors().clear();
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);  // a crash must not swallow the report
+    testing::InitGoogleTest(&argc, argv);
+    TApplication application;
+    TScreen screen;
+    RegisterStandardClasses();
+    RegisterTrayClasses();
+    Application->Initialize();
+    Application->SetTitle("Tape Wing");
+    SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {
+        ShownMessages().push_back({text, caption, flags});
+        return IDOK;
+    });
+    Application->OnException = [](const std::string& message) { ShownErrors().push_back(message); };
+    return RUN_ALL_TESTS();
+}
