@@ -400,7 +400,11 @@ void TCustomTreeView::CNNotify(TMessage& Message)
     Message.Result = 0;
     // The item parts of the A and W structures are laid out alike; texts are read only from the A form.
     auto tv = reinterpret_cast<NMTREEVIEWA*>(hdr);
-    auto nodeOf = [](const TVITEMA& item) { return reinterpret_cast<TTreeNode*>(item.lParam); };
+    // Only nodes still alive are handed on: items being torn down may carry freed nodes.
+    auto nodeOf = [this](const TVITEMA& item) {
+        auto node = reinterpret_cast<TTreeNode*>(item.lParam);
+        return FNodes.count(node) ? node : nullptr;
+    };
     switch (hdr->code) {
     case TVN_ITEMEXPANDINGA:
     case TVN_ITEMEXPANDINGW:
@@ -426,7 +430,7 @@ void TCustomTreeView::CNNotify(TMessage& Message)
         break;
     case TVN_DELETEITEMA:
     case TVN_DELETEITEMW:
-        FreeNode(nodeOf(tv->itemOld));
+        FreeNode(reinterpret_cast<TTreeNode*>(tv->itemOld.lParam));
         break;
     case TVN_BEGINLABELEDITA: {
         bool allow = !FReadOnly;

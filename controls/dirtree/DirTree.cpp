@@ -419,6 +419,8 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
     if (Designing() || !node) return;
     TDirEntry* e = EntryOf(node);
     if (!e || e->SubDirsRead) return;
+    // An unread node that has a placeholder already needs no second one (every expansion probes again).
+    if (node->HasChildren()) return;
     std::string path = e->Path;
     TDirRec rec;
     rec.Data = e->Data;
@@ -553,7 +555,8 @@ void TDirTree::SelectionChanged(TTreeNode* node)
                 TFinally unlock([&] { ++FChangeLock; });
                 ResetNode(node);
                 node->SetText(DriveLabel(letter));
-                if (s != -1) AddChild(node, "");
+                // A readable medium gets its expand button; the reset's probe may have given it one already.
+                if (s != -1 && !node->HasChildren()) AddChild(node, "");
             }
         }
     }
@@ -698,7 +701,7 @@ void TDirTree::CheckMediaChange()
         if (s == FVolumeSerials[LetterIndex(letter)]) continue;
         ResetNode(node);
         node->SetText(DriveLabel(letter));
-        if (s != -1) AddChild(node, "");
+        if (s != -1 && !node->HasChildren()) AddChild(node, "");
         return;
     }
 }
@@ -862,6 +865,7 @@ LRESULT CALLBACK TDirTree::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LP
         return 0;
     }
     if (tree && msg == WM_NCDESTROY) tree->UnhookOwner();
+    if (old == &TDirTree::OwnerWindowHook) old = nullptr;  // never call ourselves
     return old ? CallWindowProcA(old, wnd, msg, wParam, lParam) : DefWindowProcA(wnd, msg, wParam, lParam);
 }
 
@@ -877,6 +881,13 @@ void TDirTree::DeviceChange()
 
 void TDirTree::WndProc(TMessage& Message)
 {
+    if (Message.Msg == WM_DESTROY) {
+        // The window goes with its parent: its nodes are freed without selection reports.
+        --FChangeLock;
+        TFinally unlock([&] { ++FChangeLock; });
+        TCustomTreeView::WndProc(Message);
+        return;
+    }
     if (Message.Msg == WM_DROPFILES) {
         DropFiles(reinterpret_cast<HDROP>(Message.WParam));
         Message.Result = 0;

@@ -7,7 +7,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <functional>
 #include <tuple>
 #include <cstdio>
@@ -138,6 +140,18 @@ TTestForm Form1 {
 }
 )";
 
+// Progress marks on stderr (a crash under Wine loses everything else); a watchdog ends a run that stops moving.
+std::atomic<long> LastStep{0};
+std::atomic<std::int64_t> LastStepTime{0};
+std::int64_t NowMs() { return static_cast<std::int64_t>(GetTickCount()); }
+void Step(int line, const char* text)
+{
+    fprintf(stderr, "  step %d: %s\n", line, text);
+    LastStep = line;
+    LastStepTime = NowMs();
+}
+#define STEP(text) Step(__LINE__, text)
+
 void Pump()
 {
     MSG msg;
@@ -200,6 +214,7 @@ class DirTreeTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        STEP("setup");
         Fakes.clear();
         SetCurrentDirectoryA(Root(R).c_str());
         form = std::make_unique<TTestForm>();
@@ -207,7 +222,20 @@ protected:
         tree = form->DirTree1;
         ASSERT_NE(tree, nullptr);
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override
+    {
+        // Handlers capture the test body's locals, which are gone by now.
+        if (tree) {
+            tree->OnDeleteItem = nullptr;
+            tree->OnChange = nullptr;
+            tree->OnAddDir = nullptr;
+            tree->OnFindDir = nullptr;
+            tree->OnDropFiles = nullptr;
+        }
+        STEP("teardown");
+        form.reset();
+        STEP("torn down");
+    }
     TTreeNode* Node(const std::string& path) { return tree->FindPathNode(path); }
 
     std::unique_ptr<TTestForm> form;
@@ -266,7 +294,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "BACKUP\\")));
     tree->OpenPath(Root(R) + "BACKUP\\RECYCLED\\OLD");
     EXPECT_EQ(tree->SelectedPath(), Root(R));  // OLD is not in the tree: the selection stays
-    EXPECT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\"), nullptr);
+    ASSERT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\"), nullptr);
     EXPECT_FALSE(Node(Root(R) + "BACKUP\\RECYCLED\\")->HasChildren());
     tree->OpenPath(Root(R) + "BACKUP\\RECYCLED");
     tree->SetGoBelowRecycleBin(true);
@@ -280,6 +308,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     mixed->Expand();
     EXPECT_TRUE(mixed->Expanded());
     EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "MIXEDCASE\\DEEP\\")));
+    ASSERT_NE(Node(Root(R) + "MIXEDCASE\\DEEP\\"), nullptr);
     Node(Root(R) + "MIXEDCASE\\DEEP\\")->Expand();
     EXPECT_EQ(Captions(Node(Root(R) + "MIXEDCASE\\DEEP\\")), std::vector<std::string>({"deeper"}));
 }
@@ -293,6 +322,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
 
     // The same value again does nothing; a new value rebuilds and falls back to the drive root
     // when the selected folder no longer passes.
+    deleted = 0;
     tree->SetDirTypes(DefaultDirTypes);
     EXPECT_EQ(deleted, 0);
     tree->SetDirTypes(1u << dtNormal);
@@ -378,9 +408,10 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
 
 TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
 {
-    int changes = 0, addDir = 0;
+    int changes = 0;
+    std::vector<std::string> added;
     tree->OnChange = [&](TObject*, TTreeNode*) { ++changes; };
-    tree->OnAddDir = [&](TObject*, const std::string&, bool&) { ++addDir; };
+    tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { added.push_back(path); };
     ASSERT_FALSE(InMask(S));
     EXPECT_EQ(tree->OwnerWindow(), form->Handle());
 
@@ -393,18 +424,21 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
     ASSERT_TRUE(InMask(S));
     std::vector<std::string> before = DrivePaths(tree);
     changes = 0;
-    addDir = 0;
+    added.clear();
+    STEP("arrival");
     EXPECT_EQ(SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0), 0);
     std::vector<std::string> after = DrivePaths(tree);
     EXPECT_EQ(after.size(), before.size() + 1);
     EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
     ASSERT_NE(Node(Root(S)), nullptr);
     EXPECT_TRUE(IsPlaceholderOnly(Node(Root(S))));  // fixed drive with a folder: probed
-    EXPECT_EQ(addDir, 0);
+    EXPECT_EQ(std::find(added.begin(), added.end(), Root(S)), added.end());  // its folders are probed, the root is not asked
     EXPECT_EQ(changes, 1);
 
     DefineDrive(S, false);
+    STEP("removal");
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+    STEP("removed");
     EXPECT_EQ(Node(Root(S)), nullptr);
     EXPECT_EQ(DrivePaths(tree), before);
     EXPECT_EQ(form->OwnerDeviceChanges, 0);
@@ -413,14 +447,18 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
 
     // DriveTypes: excluding a kind deletes its nodes, including it again inserts them in letter order.
     Fakes[S] = TFakeDrive{DRIVE_CDROM, true, true, false, "", 0};
+    STEP("drive types without fixed");
     tree->SetDriveTypes(AllDriveTypes & ~(1u << drtFixed));  // S joins as a CD-ROM without a disc
+    STEP("done");
     ASSERT_NE(Node(Root(S)), nullptr);
     EXPECT_EQ(Node(Root(S))->Text(), "(" + std::string(1, S) + ":)");
     EXPECT_EQ(tree->VolumeSerials(S), -1);
     EXPECT_TRUE(IsPlaceholderOnly(Node(Root(S))));
     EXPECT_EQ(Node(Root(R)), nullptr);
     EXPECT_EQ(Node("C:\\"), nullptr);
+    STEP("drive types without CD-ROM");
     tree->SetDriveTypes(AllDriveTypes & ~(1u << drtCDRom));
+    STEP("done");
     EXPECT_EQ(Node(Root(S)), nullptr);
     ASSERT_NE(Node(Root(R)), nullptr);
     std::vector<std::string> again = DrivePaths(tree);
@@ -432,8 +470,11 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
 {
     // Wine reads volume serials once per server start, so the volume of R: is played by the seam.
     Fakes[R] = TFakeDrive{0, false, true, true, "TAPES", 0x1111};
+    STEP("show");
     form->Show();
+    STEP("read drives");
     tree->ReadDrives();
+    STEP("drives read");
     TTreeNode* r = Node(Root(R));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Text(), "TAPES (" + std::string(1, R) + ":)");
@@ -442,6 +483,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     tree->OpenPath(Root(R) + "gamma");
     TTreeNode* gamma = Node(Root(R) + "GAMMA\\");
     ASSERT_TRUE(gamma && gamma->Selected());
+    STEP("click");
     ClickNode(tree, gamma);
     EXPECT_EQ(form->Clicks, 1);
     EXPECT_EQ(form->Edit1->Text(), Root(R) + "GAMMA\\");
@@ -453,6 +495,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
     std::vector<TTreeNode*> changed;
     tree->OnChange = [&](TObject*, TTreeNode* n) { changed.push_back(n); };
+    STEP("click after exchange");
     tree->TreeClick();
     EXPECT_EQ(form->Clicks, 1);
     EXPECT_GT(deleted, 0);
@@ -470,6 +513,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     // A device notice with no drive change catches an exchanged medium on a drive that has a node.
     Fakes[R].serial = 0x3333;
     Fakes[R].readable = false;
+    STEP("device notice");
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     EXPECT_EQ(tree->VolumeSerials(R), -1);
     EXPECT_EQ(Node(Root(R))->Text(), "(" + std::string(1, R) + ":)");
@@ -482,6 +526,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     EXPECT_TRUE(IsPlaceholderOnly(s));
     EXPECT_EQ(tree->VolumeSerials(S), 0);
     changed.clear();
+    STEP("removable selected");
     tree->SetSelected(s);
     EXPECT_EQ(tree->VolumeSerials(S), 0x4444);
     ASSERT_EQ(changed.size(), 1u);
@@ -491,6 +536,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
 
 TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
 {
+    STEP("show");
     form->Show();
     std::vector<std::tuple<std::string, TStrings, int>> drops;
     tree->OnDropFiles = [&](TObject*, int X, int Y, const std::string& dir, const TStrings& files, TShiftState) {
@@ -498,6 +544,7 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     };
     tree->OpenPath(Root(R) + "alpha");
     TTreeNode* alpha = Node(Root(R) + "ALPHA\\");
+    ASSERT_NE(alpha, nullptr);
     POINT on = NodePoint(tree, alpha);
     RECT client;
     GetClientRect(tree->Handle(), &client);
@@ -521,6 +568,7 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
         return reinterpret_cast<WPARAM>(mem);
     };
 
+    STEP("drops");
     // Not accepted: ignored.
     SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
     EXPECT_TRUE(drops.empty());
@@ -537,7 +585,9 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
 
     // Re-creating the window at run time brings the drives, the selection and the drop setting back.
     std::vector<std::string> drives = DrivePaths(tree);
+    STEP("recreate");
     tree->RecreateWnd();
+    STEP("recreated");
     EXPECT_EQ(DrivePaths(tree), drives);
     EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
     EXPECT_TRUE(tree->AcceptDropFiles());
@@ -547,6 +597,7 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     EXPECT_EQ(form->OwnerDeviceChanges, 0);
 
     // Share overlay: Wine shares nothing, so every node shows none; the shell folders get bound.
+    STEP("overlay");
     tree->SetShowShareOverlay(true);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
     EXPECT_NE(TDirTree::EntryOf(Node(Root(R)))->ShellFolder.Get(), nullptr);
@@ -594,6 +645,7 @@ TEST_F(DirTreeTest, Screenshot)
     std::string file = Env("DIRTREE_SHOT");
     if (file.empty()) GTEST_SKIP() << "DIRTREE_SHOT not set";
     form->SetPosition(poScreenCenter);
+    STEP("show");
     form->Show();
     tree->OpenPath(Root(R) + "MixedCase");
     Node(Root(R) + "MIXEDCASE\\")->Expand();
@@ -624,6 +676,8 @@ TEST_F(DirTreeTest, Benchmark)
         tree->ReadSubDirs(n);
         tree->ProbeChildren(n);
     };
+    STEP("bench");
+    LastStepTime = NowMs() + 600000;  // 10,000 folders take a while under Wine
     double tEmpty = Seconds([&] { expand(empty); });
     double tBig = Seconds([&] { expand(big); });
     EXPECT_EQ(big->Count(), 10000);
@@ -644,8 +698,28 @@ TEST_F(DirTreeTest, Benchmark)
 
 }  // namespace
 
+LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info)
+{
+    DWORD code = info->ExceptionRecord->ExceptionCode;
+    if (code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_STACK_OVERFLOW)
+        fprintf(stderr, "fault %08lx at %p\n", code, info->ExceptionRecord->ExceptionAddress);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 int main(int argc, char** argv)
 {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    AddVectoredExceptionHandler(1, ReportFault);
+    std::set_terminate([] {
+        try {
+            if (std::current_exception()) std::rethrow_exception(std::current_exception());
+        } catch (const std::exception& e) {
+            fprintf(stderr, "terminate: %s\n", e.what());
+        } catch (...) {
+            fprintf(stderr, "terminate: unknown exception\n");
+        }
+        abort();
+    });
     testing::InitGoogleTest(&argc, argv);
     std::string r = Env("DIRTREE_R"), s = Env("DIRTREE_S");
     WorkDos = Env("DIRTREE_WORK_DOS");
@@ -658,6 +732,18 @@ int main(int argc, char** argv)
     // The server may have started before the links existed: make R: known and S: absent.
     if (!InMask(R)) DefineDrive(R, true);
     if (InMask(S)) DefineDrive(S, false);
+    // Keep the pointer off the test windows: restoring the cursor moves it in place.
+    SetCursorPos(1020, 760);
+    LastStepTime = NowMs();
+    std::thread([] {
+        for (;;) {
+            Sleep(1000);
+            if (NowMs() - LastStepTime > 60000) {
+                fprintf(stderr, "watchdog: no progress for 60 s after step %ld\n", LastStep.load());
+                _exit(4);
+            }
+        }
+    }).detach();
     TApplication application;
     TScreen screen;
     RegisterStandardClasses();
