@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "controls/hemisphere/HemiShade.h"
 #include "controls/hemisphere/Hemibtn.h"
 #include "framework/Forms.h"
 
@@ -76,6 +77,31 @@ int main()
         target.Canvas().CopyRect(r, source.Canvas(), r, SRCCOPY);
         GdiFlush();
     });
+    // Parts of a run: a working bitmap with its DC, the two per-pixel passes, one caption.
+    const double create = Measure(200, [&] {
+        TBitmap b;
+        b.SetPixelFormat(pf32bit);
+        b.SetSize(69, 32);
+        b.Canvas().Handle();
+    });
+    hemi::TPixelImage ring(69, 32), fo(69, 32), fi(69, 32), m2(69, 32), mask(69, 32);
+    const double ringPass = Measure(50, [&] {
+        hemi::TPixelView v = ring.View();
+        hemi::DrawRing(v, 1, 2, false);
+    });
+    hemi::TFaceSettings face;
+    face.Width = 69;
+    face.Height = 32;
+    face.BevelWidth = 2;
+    face.RingCount = 1;
+    const double facePass = Measure(50, [&] {
+        hemi::TPixelView o = fo.View(), i = fi.View(), m = m2.View(), k = mask.View();
+        hemi::DrawFace(face, o, i, m, k);
+    });
+    const double text = Measure(200, [&] {
+        target.Canvas().TextOut(10, 10, "Cancel");
+        GdiFlush();
+    });
     const double buildCancel = Measure(50, [&] { cancel->BuildImages(); });
     const double buildStop = Measure(50, [&] { stop->BuildImages(); });
     const double paintUp = Measure(500, [&] {
@@ -90,6 +116,10 @@ int main()
 
     std::printf("baseline FillRect 69x32        %8.4f ms\n", fill);
     std::printf("baseline BitBlt SRCCOPY 69x32  %8.4f ms\n", blit);
+    std::printf("  bitmap 69x32 with its DC     %8.4f ms\n", create);
+    std::printf("  ring pass (pixels only)      %8.4f ms\n", ringPass);
+    std::printf("  face pass (pixels only)      %8.4f ms\n", facePass);
+    std::printf("  caption TextOut              %8.4f ms\n", text);
     std::printf("BuildImages Cancel 69x32       %8.4f ms  (%.0f x FillRect; target <= 2 ms)\n", buildCancel,
                 buildCancel / fill);
     std::printf("BuildImages Stop 69x32         %8.4f ms  (%.0f x FillRect; target <= 2 ms)\n", buildStop,

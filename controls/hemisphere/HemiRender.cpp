@@ -1,5 +1,6 @@
 #include "controls/hemisphere/HemiRender.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -19,11 +20,27 @@ hemi::TPixelView PixelView(TBitmap& bitmap)
 
 namespace {
 
+// Destination AND NOT source: cuts the destination to where the source mask is black.
+constexpr DWORD kDSna = 0x00220326;
+
 void Fill(TBitmap& bitmap, std::uint32_t pixel)
 {
     hemi::TPixelView v = PixelView(bitmap);
-    for (int y = 0; y < v.Height; ++y)
-        for (int x = 0; x < v.Width; ++x) v.Set(x, y, pixel);
+    for (int y = 0; y < v.Height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(v.Bits + y * v.Stride);
+        std::fill(row, row + v.Width, pixel);
+    }
+}
+
+// One of the button's own images, made W x H in 32 bits (reusing its bitmap when it already is) and filled.
+void PrepareImage(TBitmap& image, int w, int h, std::uint32_t pixel)
+{
+    if (image.PixelFormat() != pf32bit || image.Width() != w || image.Height() != h) {
+        image.Assign(TBitmap());
+        image.SetPixelFormat(pf32bit);
+        image.SetSize(w, h);
+    }
+    Fill(image, pixel);
 }
 
 // A W x H working bitmap of 32 bits a pixel, every pixel set to the given value.
@@ -83,24 +100,27 @@ void RenderHemisphereImages(THemisphereButton& button)
     using hemi::kBlackPixel;
     using hemi::kWhitePixel;
 
-    // Working bitmaps; all are freed on every exit.
-    auto C = Working(W, H, kBlackPixel);
-    auto FI = Working(W, H, kBlackPixel);
-    auto FO = Working(W, H, kBlackPixel);
+    // The face and caption are drawn straight into ImageOut (FO) and ImageIn (FI); the masks and rings use
+    // working bitmaps that are freed on every exit. NOT M1 / NOT M2 are applied with the DSna raster
+    // operation instead of through an inverted copy.
+    TBitmap& FO = button.ImageOut();
+    TBitmap& FI = button.ImageIn();
+    TBitmap& mask = button.ImageMask();
+    PrepareImage(FO, W, H, kBlackPixel);
+    PrepareImage(FI, W, H, kBlackPixel);
     auto M1 = Working(W, H, kWhitePixel);
-    auto M2 = Working(W, H, kWhitePixel);
-    std::unique_ptr<TBitmap> RO, RI;
+    std::unique_ptr<TBitmap> M2own, RO, RI;
 
     // Masks: M1 black inside the outer bevel, M2 black inside all bevels, ImageMask black on the button.
     if (!outer && !inner) BlackEllipse(*M1, 0, 0, W, H);
     else BlackEllipse(*M1, bw, bw, W - bw, H - bw);
-    if (outer && inner) BlackEllipse(*M2, 2 * bw, 2 * bw, W - 2 * bw, H - 2 * bw);
-    else Combine(*M2, *M1, SRCCOPY);
-    TBitmap& mask = button.ImageMask();
-    if (mask.PixelFormat() != pf32bit) mask.Assign(TBitmap());  // stored 16-bit data is replaced whole
-    mask.SetPixelFormat(pf32bit);
-    mask.SetSize(W, H);
-    Fill(mask, kWhitePixel);
+    TBitmap* M2 = M1.get();  // the same picture unless both bevels are in use
+    if (outer && inner) {
+        M2own = Working(W, H, kWhitePixel);
+        BlackEllipse(*M2own, 2 * bw, 2 * bw, W - 2 * bw, H - 2 * bw);
+        M2 = M2own.get();
+    }
+    PrepareImage(mask, W, H, kWhitePixel);
     BlackEllipse(mask, 0, 0, W, H);
 
     // Bevel rings, each cut to its band.
@@ -123,8 +143,7 @@ void RenderHemisphereImages(THemisphereButton& button)
             hemi::TPixelView vi = PixelView(*RI);
             hemi::DrawRing(vi, static_cast<int>(std::ceil(bw + bw / 2.0)), bw, button.BevelInner() == hbRaised);
             Combine(*RI, *M2, SRCAND);
-            Combine(*C, *M1, NOTSRCCOPY);
-            Combine(*RI, *C, SRCAND);
+            Combine(*RI, *M1, kDSna);
         }
     }
 
@@ -155,7 +174,7 @@ void RenderHemisphereImages(THemisphereButton& button)
     s.NumGlyphs = button.NumGlyphs();
     s.GlyphIndex = button.GlyphIndex();
     {
-        hemi::TPixelView fo = PixelView(*FO), fi = PixelView(*FI), m2 = PixelView(*M2), mv = PixelView(mask);
+        hemi::TPixelView fo = PixelView(FO), fi = PixelView(FI), m2 = PixelView(*M2), mv = PixelView(mask);
         hemi::DrawFace(s, fo, fi, m2, mv);
     }
 
@@ -163,32 +182,29 @@ void RenderHemisphereImages(THemisphereButton& button)
     const std::string caption = button.Caption();
     if (!caption.empty()) {
         TFont& font = button.Font();
-        FO->Canvas().Font.Assign(font);
-        const TPoint ext = FO->Canvas().TextExtent(caption);
+        FO.Canvas().Font.Assign(font);
+        const TPoint ext = FO.Canvas().TextExtent(caption);
         const int tx = hemi::RoundHalfEven((W - 2 - ext.X) / 2.0);
         const int ty = hemi::RoundHalfEven((H - 2 - ext.Y) / 2.0);
-        WriteCaption(*FO, font, font.Color(), tx, ty, caption);
-        WriteCaption(*FI, font, font.Color(), tx, ty, caption);
+        WriteCaption(FO, font, font.Color(), tx, ty, caption);
+        WriteCaption(FI, font, font.Color(), tx, ty, caption);
         if (button.FaceTransparent()) WriteCaption(mask, font, clBlack, tx, ty, caption);
     }
 
     // Composition: face and caption cut to the face mask, rings added, then the border.
-    Combine(*C, *M2, NOTSRCCOPY);
     if (rings > 0) {
-        Combine(*FO, *C, SRCAND);
-        Combine(*FI, *C, SRCAND);
+        Combine(FO, *M2, kDSna);
+        Combine(FI, *M2, kDSna);
     }
-    button.ImageOut().Assign(*FO);
-    button.ImageIn().Assign(*FI);
     for (TBitmap* ring : {RO.get(), RI.get()}) {
         if (!ring) continue;
-        Combine(button.ImageOut(), *ring, SRCPAINT);
-        Combine(button.ImageIn(), *ring, SRCPAINT);
+        Combine(FO, *ring, SRCPAINT);
+        Combine(FI, *ring, SRCPAINT);
     }
     if (button.BorderStyle() == bsSingle) {
         const int e = rings * bw;
-        BorderEllipse(button.ImageOut(), button.BorderColor(), e);
-        BorderEllipse(button.ImageIn(), button.BorderColor(), e);
+        BorderEllipse(FO, button.BorderColor(), e);
+        BorderEllipse(FI, button.BorderColor(), e);
     }
     GdiFlush();
 }

@@ -13,6 +13,19 @@ constexpr double kPi = 3.14159265358979323846;
 
 int Clamp255(int v) { return std::clamp(v, 0, 255); }
 
+// Floor and Ceil for values well inside the int range, without library calls or rounding-mode changes:
+// they run once or more for every pixel.
+inline int FloorInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return v < i ? i - 1 : i;
+}
+inline int CeilInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return v > i ? i + 1 : i;
+}
+
 std::uint32_t ShadePixel(std::uint32_t base, double f)
 {
     return PixelRGB(ShadeChannel(PixelRed(base), f), ShadeChannel(PixelGreen(base), f),
@@ -23,10 +36,9 @@ std::uint32_t ShadePixel(std::uint32_t base, double f)
 
 int RoundHalfEven(double v)
 {
-    double f = std::floor(v);
-    double d = v - f;
-    if (d > 0.5 || (d == 0.5 && std::fmod(f, 2.0) != 0)) f += 1;
-    return static_cast<int>(f);
+    const int f = FloorInt(v);
+    const double d = v - f;
+    return (d > 0.5 || (d == 0.5 && (f & 1))) ? f + 1 : f;
 }
 
 TPixelImage::TPixelImage(int width, int height, std::uint32_t fill)
@@ -64,9 +76,16 @@ void DrawRing(TPixelView& target, int inset, int bevelWidth, bool raised)
 {
     const TRingLine l = RingLine(target.Width, target.Height, inset, bevelWidth);
     // Offsets (i, j) are taken from the ellipse's centre with j counted upwards; each is mirrored into the
-    // four quadrants. The normal points away from the centre and 45 degrees toward the viewer.
-    auto shade = [&](int i, int j) {
-        if (i == 0 && j == 0) return;
+    // four quadrants. The normal points away from the centre and 45 degrees toward the viewer. Stamps
+    // overlap heavily, so each offset's four greys are computed once; the writes keep their order.
+    struct Shade {
+        bool done = false;
+        std::uint32_t grey[4] = {};
+    };
+    const int iMin = -l.S0 - 1, jMin = -l.S0 - 1;
+    const int iCount = CeilInt(l.A) + 2 * l.S0 + 4, jCount = CeilInt(l.B) + 2 * l.S0 + 4;
+    std::vector<Shade> cache(static_cast<std::size_t>(std::max(iCount, 0)) * static_cast<std::size_t>(std::max(jCount, 0)));
+    auto compute = [&](int i, int j, Shade& out) {
         const double rho = std::sqrt(double(i) * i + double(j) * j);
         const double s = std::sqrt(rho * rho + double(i) * i + double(j) * j);
         double nx = -i / s, ny = j / s;
@@ -75,12 +94,25 @@ void DrawRing(TPixelView& target, int inset, int bevelWidth, bool raised)
             nx = -nx;
             ny = -ny;
         }
-        const int right = static_cast<int>(std::ceil(l.CX + i)), left = static_cast<int>(std::floor(l.CX - i));
-        const int up = static_cast<int>(std::ceil(l.CY - j)), down = static_cast<int>(std::floor(l.CY + j));
-        target.SetClipped(right, up, GreyPixel(RingGrey(-nx, -ny, nz)));
-        target.SetClipped(right, down, GreyPixel(RingGrey(-nx, ny, nz)));
-        target.SetClipped(left, down, GreyPixel(RingGrey(nx, ny, nz)));
-        target.SetClipped(left, up, GreyPixel(RingGrey(nx, -ny, nz)));
+        out.grey[0] = GreyPixel(RingGrey(-nx, -ny, nz));
+        out.grey[1] = GreyPixel(RingGrey(-nx, ny, nz));
+        out.grey[2] = GreyPixel(RingGrey(nx, ny, nz));
+        out.grey[3] = GreyPixel(RingGrey(nx, -ny, nz));
+        out.done = true;
+    };
+    auto shade = [&](int i, int j) {
+        if (i == 0 && j == 0) return;
+        Shade local;
+        Shade* sh = &local;
+        const int ci = i - iMin, cj = j - jMin;
+        if (ci >= 0 && cj >= 0 && ci < iCount && cj < jCount) sh = &cache[static_cast<std::size_t>(cj) * iCount + ci];
+        if (!sh->done) compute(i, j, *sh);
+        const int right = CeilInt(l.CX + i), left = FloorInt(l.CX - i);
+        const int up = CeilInt(l.CY - j), down = FloorInt(l.CY + j);
+        target.SetClipped(right, up, sh->grey[0]);
+        target.SetClipped(right, down, sh->grey[1]);
+        target.SetClipped(left, down, sh->grey[2]);
+        target.SetClipped(left, up, sh->grey[3]);
     };
     WalkEllipseQuadrant(l.A, l.B, [&](int x, int y) {
         for (int j = y - l.S0; j <= y + l.S0; ++j)
@@ -117,11 +149,11 @@ void DrawFace(const TFaceSettings& s, TPixelView& fo, TPixelView& fi, const TPix
         if (glyph) {
             int gx, gy;
             if (s.GlyphMapped) {
-                gx = static_cast<int>(std::floor(std::atan2(C, -A) * (gw - 1) / kPi));
-                gy = static_cast<int>(std::floor(std::atan2(C, -B) * (gh - 1) / kPi));
+                gx = FloorInt(std::atan2(C, -A) * (gw - 1) / kPi);
+                gy = FloorInt(std::atan2(C, -B) * (gh - 1) / kPi);
             } else {
-                gx = static_cast<int>(std::floor(gw / 2.0 + X - hw));
-                gy = static_cast<int>(std::floor(gh / 2.0 + Y - hh));
+                gx = FloorInt(gw / 2.0 + X - hw);
+                gy = FloorInt(gh / 2.0 + Y - hh);
             }
             // A cell index beyond the picture (possible while a layout loads) samples nothing.
             if (gx >= 0 && gx < gw && gy >= 0 && gy < gh && glyph->Contains(gx0 + gx, gy)) {
@@ -146,16 +178,16 @@ void DrawFace(const TFaceSettings& s, TPixelView& fo, TPixelView& fi, const TPix
         }
     };
 
-    const int rows = static_cast<int>(std::floor(fh / 2.0));
+    const int rows = FloorInt(fh / 2.0);
     for (int j = 0; j <= rows; ++j) {
         const double ny = j / hh;
-        const int yTop = static_cast<int>(std::floor(hh - j)), yBot = static_cast<int>(std::ceil(hh + j));
-        const int n = static_cast<int>(std::ceil(std::sqrt(std::max(0.0, 1 - ny * ny)) * fw / 2));
+        const int yTop = FloorInt(hh - j), yBot = CeilInt(hh + j);
+        const int n = CeilInt(std::sqrt(std::max(0.0, 1 - ny * ny)) * fw / 2);
         if (n <= 1) continue;
         for (int i = 0; i <= n; ++i) {
             const double nx = i / hw;
             const double nz = 1 - std::sqrt(nx * nx + ny * ny);
-            const int xL = static_cast<int>(std::floor(hw - i)), xR = static_cast<int>(std::ceil(hw + i));
+            const int xL = FloorInt(hw - i), xR = CeilInt(hw + i);
             facePixel(xR, yTop, nx, -ny, nz);
             facePixel(xR, yBot, nx, ny, nz);
             facePixel(xL, yBot, -nx, ny, nz);
