@@ -7,7 +7,7 @@ mkdir -p "$TAPEWING_STATE"
 export WINEPREFIX="$TAPEWING_STATE/prefix"
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d}"
 export XDG_RUNTIME_DIR="$TAPEWING_STATE/xdg"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
