@@ -1,0 +1,198 @@
+// The guard across real processes: copies of a probe program that starts the way tapewing.exe does.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "controls/tray/OneInstance.h"
+
+namespace {
+
+// Under emulation a process start can take long; these are upper bounds, not delays.
+constexpr DWORD StartTimeoutMs = 240000;
+
+std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+
+std::string ProbeCopy(const std::string& sub, const std::string& name)
+{
+    char exe[MAX_PATH], temp[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "tapewing_guard\\" + sub;
+    CreateDirectoryA((std::string(temp) + "tapewing_guard").c_str(), nullptr);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string target = dir + "\\" + name;
+    EXPECT_TRUE(CopyFileA((Folder(exe) + "\\guard_probe.exe").c_str(), target.c_str(), FALSE)) << target;
+    return target;
+}
+
+struct Window {
+    DWORD pid;
+    const char* className;
+    const char* caption;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchWindow(HWND wnd, LPARAM lp)
+{
+            auto* w = reinterpret_cast<Window*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(wnd, &pid);
+            char cls[64] = "", text[64] = "";
+            GetClassNameA(wnd, cls, sizeof cls);
+            GetWindowTextA(wnd, text, sizeof text);
+            if (pid == w->pid && lstrcmpiA(cls, w->className) == 0 && (!w->caption || lstrcmpA(text, w->caption) == 0)) {
+                w->found = wnd;
+                return FALSE;
+            }
+            return TRUE;
+}
+
+HWND FindProcessWindow(DWORD pid, const char* className, const char* caption = nullptr)
+{
+    Window w{pid, className, caption};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&w));
+    return w.found;
+}
+
+bool IconPresent(HWND iconWindow)
+{
+    NOTIFYICONDATAA data = {};
+    data.cbSize = 88;
+    data.hWnd = iconWindow;
+    data.uID = 1;
+    data.uFlags = NIF_TIP;
+    lstrcpyA(data.szTip, "guard probe");
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+class Copy {
+public:
+    explicit Copy(const std::string& exe)
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string cmd = "\"" + exe + "\"";
+        EXPECT_TRUE(CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder(exe).c_str(),
+                                   &si, &FInfo));
+        CloseHandle(FInfo.hThread);
+    }
+    ~Copy()
+    {
+        if (Running()) {
+            if (HWND app = AppWindow()) PostMessageA(app, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(FInfo.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(FInfo.hProcess, 9);
+        }
+        CloseHandle(FInfo.hProcess);
+    }
+    Copy(const Copy&) = delete;
+    Copy& operator=(const Copy&) = delete;
+
+    bool Running() const { return WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT; }
+    HWND AppWindow() const { return FindProcessWindow(FInfo.dwProcessId, "TapewingApplication"); }
+    HWND IconWindow() const { return FindProcessWindow(FInfo.dwProcessId, "Static", "guard probe tray"); }
+    // Up with its icon in the notification area.
+    bool WaitReady() const
+    {
+        for (DWORD waited = 0; waited < StartTimeoutMs; waited += 250) {
+            if (!Running()) return false;
+            if (HWND icon = IconWindow(); icon && IconPresent(icon)) return true;
+            Sleep(250);
+        }
+        return false;
+    }
+    // Ends by itself; returns its exit code (or -1 when it is still running).
+    int WaitEnd() const
+    {
+        if (WaitForSingleObject(FInfo.hProcess, StartTimeoutMs) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(FInfo.hProcess, &code);
+        return static_cast<int>(code);
+    }
+    bool Close()
+    {
+        HWND app = AppWindow();
+        if (!app) return false;
+        PostMessageA(app, WM_CLOSE, 0, 0);
+        return WaitEnd() == 0;
+    }
+
+private:
+    PROCESS_INFORMATION FInfo = {};
+};
+
+std::string Caption(HWND wnd)
+{
+    char text[256] = "";
+    GetWindowTextA(wnd, text, sizeof text);
+    return text;
+}
+
+TEST(PreviousInstance, SecondMutexOfTheSameNameIsFoundAndNotHeld)
+{
+    const std::string name = "TapewingGuardTest" + std::to_string(GetCurrentProcessId());
+    {
+        TPreviousInstance first(name);
+        EXPECT_FALSE(first.Found());
+        EXPECT_NE(first.MutexHandle(), nullptr);
+        TPreviousInstance second(name);
+        EXPECT_TRUE(second.Found());
+        EXPECT_EQ(second.MutexHandle(), nullptr);
+        // Names are cut at 255 characters, as the title buffer holds no more.
+        std::string longName = name + std::string(300, 'x');
+        TPreviousInstance longFirst(longName);
+        TPreviousInstance longSecond(longName.substr(0, 255) + "different tail");
+        EXPECT_FALSE(longFirst.Found());
+        EXPECT_TRUE(longSecond.Found());
+    }
+    TPreviousInstance again(name);  // released at the end of the first holder's life
+    EXPECT_FALSE(again.Found());
+}
+
+TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
+{
+    const std::string exe = ProbeCopy("a", "guardprobe.exe");
+    const std::string upper = ProbeCopy("b", "gUARDPROBE.exe");
+    const std::string other = ProbeCopy("c", "otherprobe.exe");
+
+    Copy first(exe);
+    ASSERT_TRUE(first.WaitReady());
+    HWND firstApp = first.AppWindow();
+    ASSERT_NE(firstApp, nullptr);
+    HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "guardprobe");
+    EXPECT_NE(marker, nullptr) << "the mutex is named after the default title";
+    if (marker) CloseHandle(marker);
+
+    {  // the same executable again
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_TRUE(first.Running());
+        EXPECT_TRUE(IconPresent(first.IconWindow()));
+        EXPECT_EQ(FindWindowA(nullptr, "Tape Wing") != nullptr, true);
+    }
+    {  // a name that differs only in the case of later letters shares the mutex
+        Copy sameName(upper);
+        EXPECT_EQ(sameName.WaitEnd(), 0);
+        EXPECT_TRUE(first.Running());
+    }
+    {  // another file name: another mutex, so both run
+        Copy renamed(other);
+        EXPECT_TRUE(renamed.WaitReady());
+        EXPECT_TRUE(first.Running());
+        EXPECT_TRUE(renamed.Running());
+        EXPECT_TRUE(renamed.Close());
+    }
+    {  // the first copy's window is found first: it keeps an empty caption, and the second copy still ends
+        SetWindowPos(firstApp, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ASSERT_EQ(FindWindowA(nullptr, "Tape Wing"), firstApp);
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_TRUE(first.Running());
+        EXPECT_EQ(Caption(firstApp), "");
+    }
+    EXPECT_TRUE(first.Close());
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "guardprobe"), nullptr) << "released at program end";
+}
+
+}  // namespace
