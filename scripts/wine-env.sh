@@ -48,7 +48,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w 2>/dev/null || true
 fi
-# A persistent server makes each process start in a fraction of a second.
-if ! pgrep -f "wineserver -p" >/dev/null 2>&1 || [ ! -S "$(ls -d /tmp/.wine-$(id -u)/server-* 2>/dev/null | head -1)/socket" ]; then
-  wineserver -p >/dev/null 2>&1 || true
-fi
+# A persistent server spares each process the server start.
+# (When this prefix's server already runs, the call only makes it persistent.)
+wineserver -p >/dev/null 2>&1 || true
