@@ -1,6 +1,10 @@
 #include "app/Unit1.h"
 
 #include "app/RegWork.h"
+#include "app/aboutform.h"
+#include "app/form_rec.h"
+#include "controls/dirtree/DirTree.h"
+#include "controls/tray/OneInstance.h"
 #include "controls/tray/SysTray.h"
 #include "framework/Dialogs.h"
 
@@ -26,10 +30,12 @@ std::string ReadSetting(const std::string& name, const std::string& defaultValue
 TForm1::TForm1(TComponent* AOwner) : TForm(AOwner, "TFORM1")
 {
     Form1 = this;
+    Field("DirTree1", DirTree1);
     Field("Edit1", Edit1);
     Field("Edit2", Edit2);
     Field("Button1", Button1);
     Field("PopupMenu1", PopupMenu1);
+    Field("SingleInstance1", SingleInstance1);
     Field("TrayIcon", TrayIcon);
     Publish<TNotifyEvent>("FormCreate", [this](TObject* s) { FormCreate(s); });
     Publish<TCloseEvent>("FormClose", [this](TObject* s, TCloseAction& a) { FormClose(s, a); });
@@ -40,6 +46,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner, "TFORM1")
     Publish<TNotifyEvent>("Quit1Click", [this](TObject* s) { Quit1Click(s); });
     Publish<TNotifyEvent>("Button1Click", [this](TObject* s) { Button1Click(s); });
     Publish<TNotifyEvent>("TrayIconClick", [this](TObject* s) { TrayIconClick(s); });
+    Publish<TNotifyEvent>("DirTree1Click", [this](TObject* s) { DirTree1Click(s); });
 }
 
 void TForm1::FormCreate(TObject* Sender)
@@ -55,7 +62,12 @@ void TForm1::FormCreate(TObject* Sender)
 
 void TForm1::FormShow(TObject* Sender)
 {
-    if (OnOpenFolder) OnOpenFolder(Edit1->Text());
+    if (DirTree1) DirTree1->OpenPath(Edit1->Text());
+}
+
+void TForm1::DirTree1Click(TObject* Sender)
+{
+    if (DirTree1) Edit1->SetText(DirTree1->SelectedPath());
 }
 
 void TForm1::Selectdirectory1Click(TObject* Sender)
@@ -66,7 +78,7 @@ void TForm1::Selectdirectory1Click(TObject* Sender)
 
 void TForm1::About1Click(TObject* Sender)
 {
-    if (ShowAbout) ShowAbout();
+    ShowAboutBox();
 }
 
 void TForm1::Quit1Click(TObject* Sender) { Close(); }
@@ -136,5 +148,8 @@ void TForm1::StartTake(const std::string& folder, const std::string& base)
         TTrayIcon* icon;
         ~ReEnable() { icon->SetEnabled(true); }
     } reenable{TrayIcon};
-    if (ShowRecordingWindow) ShowRecordingWindow();
+    if (ShowRecordingWindow)
+        ShowRecordingWindow();
+    else if (Form2)
+        Form2->ShowModal();
 }

@@ -10,15 +10,19 @@
 #include "framework/StdCtrls.h"
 
 class TTrayIcon;
+class TDirTree;
+class TSingleInstance;
 
 class TForm1 : public TForm {
 public:
     explicit TForm1(TComponent* AOwner);
 
+    TDirTree* DirTree1 = nullptr;
     TEdit* Edit1 = nullptr;  // the folder
     TEdit* Edit2 = nullptr;  // the base name
     TButton* Button1 = nullptr;
     TPopupMenu* PopupMenu1 = nullptr;
+    TSingleInstance* SingleInstance1 = nullptr;
     TTrayIcon* TrayIcon = nullptr;
 
     // Full path of the take being recorded; read by the recording window.
@@ -33,18 +37,16 @@ public:
     void Quit1Click(TObject* Sender);
     void Button1Click(TObject* Sender);
     void TrayIconClick(TObject* Sender);
+    void DirTree1Click(TObject* Sender);
 
     // The first free take path in folder for base, or "" when every number is taken (the program then ends).
     std::string NextTakeName(const std::string& folder, const std::string& base);
     // Runs one take: names it, disables the tray icon and shows the recording window modally.
     void StartTake(const std::string& folder, const std::string& base);
 
-    // The recording window, shown modally for a take (set once it exists).
+    // Runs the recording window for a take; when unset, the program's recording window is shown modally
+    // (tests put their own here).
     std::function<int()> ShowRecordingWindow;
-    // Shows the About window without blocking.
-    std::function<void()> ShowAbout;
-    // Where the folder tree, once present, takes part in showing and clicking.
-    std::function<void(const std::string& folder)> OnOpenFolder;
 
     // Ends the program the way "&Quit" does, so the settings are written.
     void QuitProgram();

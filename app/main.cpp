@@ -1,28 +1,39 @@
-// Program start: application object, title, the windows in their order, the message loop.
+// Program start: application object, single-instance detection, title, the windows in their order, the
+// message loop.
 #include <windows.h>
 
+#include "app/ProgramClasses.h"
 #include "app/Unit1.h"
-#include "controls/tray/SysTray.h"
+#include "app/aboutform.h"
+#include "app/form_rec.h"
+#include "controls/tray/OneInstance.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
-#include "framework/StandardClasses.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    int result = 0;
     try {
         TApplication application;
         TScreen screen;
-        RegisterStandardClasses();
-        RegisterTrayClasses();
+        RegisterProgramClasses();
 
         Application->Initialize();
+        // Before any window of our own: the title is still the executable's default one here.
+        InitializeOneInstance();
         Application->SetTitle("Tape Wing");
         Application->ShowMainForm = false;
         Application->CreateForm<TForm1>();
+        // A second copy has handed over to the first by now and only has to end.
+        if (!(PreviousInstance() && PreviousInstance()->Found())) {
+            Application->CreateForm<TAboutBox>();
+            Application->CreateForm<TForm2>();
+        }
         Application->Run();
     } catch (const std::exception& e) {
         ShowMessageBox(e.what(), "Tape Wing", MB_OK | MB_ICONSTOP);
-        return 1;
+        result = 1;
     }
-    return 0;
+    FinalizeOneInstance();
+    return result;
 }

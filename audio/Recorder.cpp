@@ -50,6 +50,7 @@ bool TRecorder::OpenRecorder()
     FAddIndex = 0;
     FDoneIndex = 0;
     FBuffersDone = 0;
+    FLastPeak.store(0, std::memory_order_relaxed);  // a new take starts with a silent meter
     // Without a format record there is nothing the device could fill.
     MMRESULT r = MMSYSERR_INVALPARAM;
     if (FWaveFormat && FBufferBytes > 0)

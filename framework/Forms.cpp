@@ -26,13 +26,7 @@ TCustomForm::TCustomForm(TComponent* AOwner, const std::string& layoutName)
 
 TCustomForm::~TCustomForm()
 {
-    if (FCreated) {
-        try {
-            DoDestroy();
-        } catch (...) {
-            HandleCallbackException();
-        }
-    }
+    BeforeDestruction();
     // Owned components go while the form is still a form, so their notifications find it whole.
     MarkDestroying();
     DestroyComponents();
@@ -204,7 +198,8 @@ void TCustomForm::SetVisible(bool value)
     HWND wnd = Handle();
     if (value) {
         ApplyFirstShowPosition();
-        DoShow();
+        // As in a message handler: an error in the show event is displayed and the window still appears.
+        SafeCall([this] { DoShow(); });
         ShowWindow(wnd, SW_SHOW);
         if (FFormStyle == fsStayOnTop)
             SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -313,6 +308,17 @@ int TCustomForm::ShowModal()
 void TCustomForm::DoCreate()
 {
     if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::BeforeDestruction()
+{
+    if (!FCreated) return;
+    FCreated = false;
+    try {
+        DoDestroy();
+    } catch (...) {
+        HandleCallbackException();
+    }
 }
 
 void TCustomForm::DoDestroy()

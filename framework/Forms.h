@@ -90,6 +90,9 @@ protected:
     void CreateHandleDone() override;
     virtual void DoCreate();
     virtual void DoDestroy();
+    // Runs the destroy event once. Forms whose destroy handler uses their own members call it first in their
+    // destructor, while those members still exist; otherwise the base destructor runs it.
+    void BeforeDestruction();
     virtual void DoShow();
     virtual void DoClose(TCloseAction& Action);
     bool CloseQuery();

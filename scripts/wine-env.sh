@@ -48,6 +48,18 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w 2>/dev/null || true
 fi
+# Is this prefix's server up already? (Its socket lives in a folder named after the prefix's device and inode,
+# under /tmp/.wine-UID or, with some builds, /tmp/wine-XXXXXX.)
+server_id="server-$(stat -c '%d %i' "$WINEPREFIX" | xargs printf '%x-%x')"
+server_was_up=0
+for sock in /tmp/.wine-"$(id -u)"/"$server_id"/socket /tmp/wine-*/"$server_id"/socket; do
+  [ -S "$sock" ] && server_was_up=1
+done
 # A persistent server spares each process the server start.
 # (When this prefix's server already runs, the call only makes it persistent.)
 wineserver -p >/dev/null 2>&1 || true
+# Start the prefix's background services now, detached from the caller's output: a service started by the
+# first program of a test run would keep that program's output pipe open, and ctest would wait for it.
+if [ "$server_was_up" = 0 ]; then
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi

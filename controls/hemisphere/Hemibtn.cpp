@@ -115,7 +115,7 @@ void THemisphereButton::SetBorderColor(TColor value)
     Changed();
 }
 
-void THemisphereButton::SetBorderStyle(TBorderStyle value)
+void THemisphereButton::SetBorderStyle(TFormBorderStyle value)
 {
     if (value == FBorderStyle || (value != bsNone && value != bsSingle)) return;
     FBorderStyle = value;

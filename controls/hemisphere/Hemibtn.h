@@ -13,8 +13,6 @@
 #include "framework/Layout.h"
 
 enum THemisphereBevel { hbNone, hbLowered, hbRaised };
-// The control library's two-valued border style (bsNone, bsSingle).
-using TBorderStyle = TFormBorderStyle;
 
 class THemisphereButton : public TGraphicControl {
 public:
@@ -33,8 +31,8 @@ public:
     void SetBevelWidth(int value);
     TColor BorderColor() const { return FBorderColor; }
     void SetBorderColor(TColor value);
-    TBorderStyle BorderStyle() const { return FBorderStyle; }
-    void SetBorderStyle(TBorderStyle value);
+    TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle value);
     void SetCaption(const std::string& value) override;
     bool Down() const { return FDown; }
     void SetDown(bool value);
@@ -115,7 +113,7 @@ private:
     THemisphereBevel FBevelOuter = hbLowered;
     int FBevelWidth = 2;
     TColor FBorderColor = clGray;
-    TBorderStyle FBorderStyle = bsNone;
+    TFormBorderStyle FBorderStyle = bsNone;
     bool FDown = false;
     TColor FFaceColor = clGray;
     int FFaceRed = 128, FFaceGreen = 128, FFaceBlue = 128;

@@ -3,10 +3,9 @@
 #include <cstdio>
 
 #include "TestSupport.h"
-#include "controls/tray/SysTray.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
-#include "framework/StandardClasses.h"
+#include "app/ProgramClasses.h"
 
 std::vector<TShownMessage>& ShownMessages()
 {
@@ -41,8 +40,7 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     TApplication application;
     TScreen screen;
-    RegisterStandardClasses();
-    RegisterTrayClasses();
+    RegisterProgramClasses();
     Application->Initialize();
     Application->SetTitle("Tape Wing");
     SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {

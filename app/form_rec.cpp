@@ -1,0 +1,108 @@
+#include "app/form_rec.h"
+
+#include "app/RegWork.h"
+#include "app/Unit1.h"
+#include "framework/SysUtils.h"
+
+TForm2* Form2 = nullptr;
+
+TForm2::TForm2(TComponent* AOwner) : TForm(AOwner, "TFORM2")
+{
+    if (!Form2) Form2 = this;
+    Field("Image1", Image1);
+    Field("LCDLabel1", LCDLabel1);
+    Field("HbtnCancel", HbtnCancel);
+    Field("HBtnStop", HBtnStop);
+    Field("Image2", Image2);
+    Field("Timer1", Timer1);
+    Field("Audio1", Audio1);
+    Field("ImageList1", ImageList1);
+    Publish<TNotifyEvent>("FormCreate", [this](TObject* s) { FormCreate(s); });
+    Publish<TNotifyEvent>("FormShow", [this](TObject* s) { FormShow(s); });
+    Publish<TNotifyEvent>("FormDestroy", [this](TObject* s) { FormDestroy(s); });
+    Publish<TNotifyEvent>("Timer1Timer", [this](TObject* s) { Timer1Timer(s); });
+    Publish<TNotifyEvent>("HBtnStopClick", [this](TObject* s) { HBtnStopClick(s); });
+    Publish<TNotifyEvent>("HbtnCancelClick", [this](TObject* s) { HbtnCancelClick(s); });
+}
+
+TForm2::~TForm2()
+{
+    BeforeDestruction();  // FormDestroy frees the meter bitmap, a member of this class
+    if (Form2 == this) Form2 = nullptr;
+}
+
+std::string TForm2::TakeFileName() const { return Form1 ? Form1->TakeFileName : std::string(); }
+
+void TForm2::FormCreate(TObject* Sender)
+{
+    MeterBitmap = std::make_unique<TBitmap>();
+    for (int i = 1; i <= kMeterImages; ++i) {
+        MeterBitmap->LoadFromResourceName(GetModuleHandleA(nullptr), "Bitmap_" + std::to_string(i));
+        ImageList1->Add(*MeterBitmap, MeterBitmap.get());
+    }
+    ShowMeterImage(0);
+}
+
+void TForm2::FormDestroy(TObject* Sender)
+{
+    MeterBitmap.reset();
+}
+
+void TForm2::ShowMeterImage(int index)
+{
+    if (!MeterBitmap) return;
+    if (index >= 0 && index < kMeterImages) {
+        MeterBitmap->SetSize(ImageList1->Width(), ImageList1->Height());
+        ImageList1->Draw(MeterBitmap->Canvas(), 0, 0, index);
+        MeterImage = index;
+    }
+    Image2->Picture().Assign(*MeterBitmap);
+}
+
+void TForm2::FormShow(TObject* Sender)
+{
+    Clock.Reset();
+    PreviousLevel = kInitialMeterLevel;
+    LCDLabel1->SetCaption("00:00");
+    ShowMeterImage(0);
+    SetCaption("Recording " + TakeFileName());
+    // Raises "Cannot create file ..." to the default error display; the window then stays at 00:00 until
+    // Stop or Cancel.
+    Audio1->Recorder().CreateWaveFile(TakeFileName());
+    Timer1->SetEnabled(true);
+    Audio1->Recorder().StartRecording();
+}
+
+void TForm2::ReadLevel(int& left, int& right)
+{
+    left = right = 0;
+    if (!Audio1->Mixer().ReadPeak(1, 0, left, right)) left = right = Audio1->Recorder().LastPeak();
+}
+
+void TForm2::Timer1Timer(TObject* Sender)
+{
+    Clock.Tick();
+    LCDLabel1->SetCaption(Clock.Caption());
+    int left = 0, right = 0;
+    ReadLevel(left, right);
+    CurrentLevel = MeanLevel(left, right);
+    ShowMeterImage(MeterIndex(CurrentLevel, PreviousLevel));
+    PreviousLevel = CurrentLevel;
+}
+
+void TForm2::HBtnStopClick(TObject* Sender)
+{
+    Timer1->SetEnabled(false);
+    SetModalResult(mrOk);
+    Audio1->Recorder().StopRecording();
+}
+
+void TForm2::HbtnCancelClick(TObject* Sender)
+{
+    HBtnStopClick(Sender);
+    const std::string path = TakeFileName();
+    if (FileExists(path) && !DeleteFileA(path.c_str())) {
+        const int code = static_cast<int>(GetLastError());
+        throw EInOutError(InOutErrorText(code), code);
+    }
+}

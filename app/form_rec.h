@@ -1,0 +1,56 @@
+// The recording window: shown modally for each take, it creates the take file, runs the recorder, shows the
+// elapsed time and the input level, and ends the take with Stop (keep) or Cancel (delete).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/TakeClock.h"
+#include "audio/Audio.h"
+#include "controls/hemisphere/Hemibtn.h"
+#include "controls/lcd/LCD_Lab.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/ImgList.h"
+
+class TForm2 : public TForm {
+public:
+    explicit TForm2(TComponent* AOwner);
+    ~TForm2() override;
+
+    TImage* Image1 = nullptr;
+    TLCDLabel* LCDLabel1 = nullptr;
+    THemisphereButton* HbtnCancel = nullptr;
+    THemisphereButton* HBtnStop = nullptr;
+    TImage* Image2 = nullptr;
+    TTimer* Timer1 = nullptr;
+    TAudio* Audio1 = nullptr;
+    TImageList* ImageList1 = nullptr;
+
+    void FormCreate(TObject* Sender);
+    void FormShow(TObject* Sender);
+    void Timer1Timer(TObject* Sender);
+    void HBtnStopClick(TObject* Sender);
+    void HbtnCancelClick(TObject* Sender);
+    void FormDestroy(TObject* Sender);
+
+    // The take being recorded (the main window's TakeFileName).
+    std::string TakeFileName() const;
+
+    // State shared by the handlers; tests look at it.
+    TTakeClock Clock;
+    std::int32_t CurrentLevel = 0;
+    std::int32_t PreviousLevel = kInitialMeterLevel;
+    int MeterImage = -1;  // the image the meter shows
+
+private:
+    // Draws image index of the list into the meter bitmap and shows it; other indexes keep the picture.
+    void ShowMeterImage(int index);
+    // This tick's left and right peaks: the mixer's peak meter, or, where the mixer has none, the peak of the
+    // most recently captured buffer.
+    void ReadLevel(int& left, int& right);
+
+    std::unique_ptr<TBitmap> MeterBitmap;
+};
+
+extern TForm2* Form2;

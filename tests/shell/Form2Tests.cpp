@@ -1,0 +1,194 @@
+// The recording window from its real layout and resources, recording for real through Wine's wave input.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/Unit1.h"
+#include "app/form_rec.h"
+#include "controls/tray/SysTray.h"
+
+namespace {
+
+std::vector<std::uint8_t> ReadAll(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(h, nullptr));
+    DWORD got = 0;
+    if (!bytes.empty()) ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(h);
+    return bytes;
+}
+
+std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+// Runs the message loop for about ms milliseconds (the recorder hands buffers back through it).
+void PumpFor(DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    while (static_cast<int>(end - GetTickCount()) > 0) {
+        PumpMessages();
+        Sleep(10);
+    }
+}
+
+TColor MeterPixel(TForm2* form, int x, int y) { return form->Image2->Picture().Bitmap().FastPixel(x, y); }
+
+constexpr TColor kUnlitBody = 0x6B4100;  // 0x00BBGGRR of (0, 65, 107)
+constexpr TColor kLitBody = 0xD1A78F;    // (143, 167, 209)
+
+class Form2Test : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearShown();
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        Folder = std::string(temp) + "tw_rec\\";
+        CreateDirectoryA(Folder.c_str(), nullptr);
+        Main = Application->CreateForm<TForm1>();
+        Main->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+        Main->Edit1->SetText(Folder);
+        Rec = Application->CreateForm<TForm2>();
+    }
+    void TearDown() override
+    {
+        if (Rec->Visible()) Rec->HBtnStopClick(nullptr);
+        delete Rec;
+        delete Main;
+        PumpMessages();
+        for (const char* name : {"take.wav", "Record1.wav", "Record2.wav"}) DeleteFileA((Folder + name).c_str());
+        RemoveDirectoryA(Folder.c_str());
+    }
+    void ShowFor(const std::string& name)
+    {
+        Main->TakeFileName = Folder + name;
+        Rec->Show();
+    }
+
+    std::string Folder;
+    TForm1* Main = nullptr;
+    TForm2* Rec = nullptr;
+};
+
+TEST_F(Form2Test, IsBuiltFromItsLayoutWithElevenMeterImages)
+{
+    EXPECT_EQ(Rec->ClientWidth(), 269);
+    EXPECT_EQ(Rec->ClientHeight(), 55);
+    EXPECT_EQ(Rec->FormStyle(), fsStayOnTop);
+    EXPECT_FALSE(Rec->Visible());
+    EXPECT_EQ(Rec->ImageList1->Count(), 11);
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
+    EXPECT_EQ(Rec->LCDLabel1->Width(), 90);
+    EXPECT_EQ(Rec->LCDLabel1->Height(), 32);
+    EXPECT_EQ(Rec->HbtnCancel->Caption(), "Cancel");
+    EXPECT_EQ(Rec->HBtnStop->Caption(), "Stop");
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_EQ(Rec->Timer1->Interval(), 100u);
+    EXPECT_EQ(Rec->Image1->Picture().Bitmap().Width(), 270);
+    EXPECT_EQ(Rec->Image1->Picture().Bitmap().Height(), 56);
+    // Meter image 0: ten dark segments behind 1-pixel black gaps.
+    ASSERT_EQ(Rec->Image2->Picture().Bitmap().Width(), 51);
+    ASSERT_EQ(Rec->Image2->Picture().Bitmap().Height(), 12);
+    EXPECT_EQ(Rec->MeterImage, 0);
+    EXPECT_EQ(MeterPixel(Rec, 0, 5), clBlack);
+    EXPECT_EQ(MeterPixel(Rec, 5, 5), clBlack);
+    for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), kUnlitBody) << s;
+}
+
+TEST_F(Form2Test, ShowingStartsATakeAndTheTimerDrivesClockAndMeter)
+{
+    ShowFor("take.wav");
+    EXPECT_EQ(Rec->Caption(), "Recording " + Folder + "take.wav");
+    EXPECT_TRUE(Rec->Timer1->Enabled());
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(ReadAll(Folder + "take.wav").size(), 44u);
+
+    // Silence from the null sink: the first reading is averaged with the starting level.
+    Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->MeterImage, 3);
+    for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), s < 3 ? kLitBody : kUnlitBody) << s;
+    Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->MeterImage, 0);
+    for (int i = 2; i < 25; ++i) Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:02");
+
+    // Showing again starts from zero.
+    Rec->HBtnStopClick(nullptr);
+    Rec->Hide();
+    ShowFor("Record2.wav");
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
+    EXPECT_EQ(Rec->MeterImage, 0);
+    EXPECT_EQ(Rec->PreviousLevel, kInitialMeterLevel);
+}
+
+TEST_F(Form2Test, StopKeepsAValidTakeAndCancelDeletesIt)
+{
+    ShowFor("take.wav");
+    PumpFor(1500);
+    Rec->HBtnStopClick(nullptr);
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_EQ(Rec->ModalResult(), mrOk);
+    std::vector<std::uint8_t> wav = ReadAll(Folder + "take.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(U32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(U32(wav, 24), 44100u);
+    EXPECT_EQ(U32(wav, 40), wav.size() - 44);
+    EXPECT_EQ(wav.size() % 4, 0u);  // whole 16-bit stereo frames
+
+    Rec->Hide();
+    ShowFor("Record2.wav");
+    EXPECT_EQ(ReadAll(Folder + "Record2.wav").size(), 44u);
+    Rec->HbtnCancelClick(nullptr);
+    EXPECT_EQ(GetFileAttributesA((Folder + "Record2.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(Form2Test, AFileThatCannotBeCreatedIsShownAndTheWindowStaysAtZero)
+{
+    ShowFor("bad?name1.wav");
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0].rfind("Cannot create file \"" + Folder + "bad?name1.wav\". ", 0), 0u)
+        << ShownErrors()[0];
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
+    Rec->HbtnCancelClick(nullptr);
+    EXPECT_EQ(Rec->ModalResult(), mrOk);
+    EXPECT_EQ(ShownErrors().size(), 1u);  // nothing to delete, nothing more to show
+}
+
+// Clicks Stop from inside the modal loop, as a person would.
+VOID CALLBACK StopTake(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (Form2 && Form2->HBtnStop->OnClick) Form2->HBtnStop->OnClick(Form2->HBtnStop);
+}
+
+TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
+{
+    bool enabledDuringTake = true;
+    Rec->OnShow = [&](TObject* sender) {
+        enabledDuringTake = Main->TrayIcon->Enabled();
+        Rec->FormShow(sender);
+    };
+    SetTimer(nullptr, 0, 700, StopTake);
+    Main->TrayIconClick(nullptr);
+    EXPECT_FALSE(enabledDuringTake);
+    EXPECT_TRUE(Main->TrayIcon->Enabled());
+    EXPECT_FALSE(Rec->Visible());
+    EXPECT_EQ(Main->TakeFileName, Folder + "Record1.wav");
+    EXPECT_GE(ReadAll(Folder + "Record1.wav").size(), 44u);
+}
+
+}  // namespace
