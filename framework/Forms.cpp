@@ -448,13 +448,9 @@ void TApplication::Initialize()
     wc.lpszClassName = "TapewingApplication";
     RegisterClassA(&wc);
     if (FTitle.empty()) {
-        // The default title is the executable's name without its extension.
         char path[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string name = path;
-        name = name.substr(name.find_last_of("\\/") + 1);
-        if (auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
-        FTitle = name;
+        FTitle = DefaultTitleFromPath(path);
     }
     // The hidden application window: its caption is the title, and the forms are owned by it.
     FHandle = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, FTitle.c_str(),

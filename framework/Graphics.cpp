@@ -67,9 +67,18 @@ void TFont::SetStyle(TFontStyles value)
     Changed();
 }
 
+void TFont::SetQuality(TFontQuality value)
+{
+    if (value == FQuality) return;
+    FQuality = value;
+    FHandle.reset();
+    Changed();
+}
+
 void TFont::Assign(const TFont& source)
 {
     if (&source == this) return;
+    FQuality = source.FQuality;
     FName = source.FName;
     FHeight = source.FHeight;
     FColor = source.FColor;
@@ -89,7 +98,7 @@ HFONT TFont::Handle()
         lf.lfUnderline = (FStyle & fsUnderline) ? 1 : 0;
         lf.lfStrikeOut = (FStyle & fsStrikeOut) ? 1 : 0;
         lf.lfCharSet = static_cast<BYTE>(FCharset);
-        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfQuality = static_cast<BYTE>(FQuality);
         lstrcpynA(lf.lfFaceName, FName.c_str(), LF_FACESIZE);
         FHandle.reset(CreateFontIndirectA(&lf));
     }

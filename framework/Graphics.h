@@ -30,6 +30,9 @@ protected:
     void Changed();
 };
 
+// How glyph edges are drawn (the platform's font quality values).
+enum TFontQuality { fqDefault, fqDraft, fqProof, fqNonAntialiased, fqAntialiased };
+
 class TFont : public TGraphicsObject {
 public:
     TFont();
@@ -44,6 +47,8 @@ public:
     TFontStyles Style() const { return FStyle; }
     void SetStyle(TFontStyles value);
     int Charset() const { return FCharset; }
+    TFontQuality Quality() const { return FQuality; }
+    void SetQuality(TFontQuality value);
     void Assign(const TFont& source);
     HFONT Handle();
     bool SetProperty(const std::string& name, const TLayoutValue& value) override;
@@ -54,6 +59,7 @@ private:
     TColor FColor = clWindowText;
     TFontStyles FStyle = 0;
     int FCharset = DEFAULT_CHARSET;
+    TFontQuality FQuality = fqDefault;
     GdiObject<HFONT> FHandle;
 };
 

@@ -50,6 +50,20 @@ std::string LowerCase(std::string s);
 bool SameText(const std::string& a, const std::string& b);
 std::string IntToStr(long long value);
 
+// The application's default title for an executable path: the file name without directory and
+// extension, first character unchanged and the rest in lower case. The mutex is named after it, so
+// copies of one program share it whatever the case of the later letters.
+inline std::string DefaultTitleFromPath(const std::string& exePath)
+{
+    std::size_t slash = exePath.find_last_of("\\/:");
+    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+    std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.erase(dot);
+    if (name.size() > 1) name = name.substr(0, 1) + LowerCase(name.substr(1));
+    return name;
+}
+
+
 // Colours are 0x00BBGGRR; a top byte of 0xFF names a system colour by its index in the low byte.
 using TColor = std::int32_t;
 constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,

@@ -7,19 +7,6 @@
 
 #include "framework/Classes.h"
 
-// The application's default title for an executable path: the file name without directory and
-// extension, first character unchanged and the rest in lower case. The mutex is named after it, so
-// copies of one program share it whatever the case of the later letters.
-inline std::string DefaultTitleFromPath(const std::string& exePath)
-{
-    std::size_t slash = exePath.find_last_of("\\/:");
-    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-    std::size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.erase(dot);
-    if (name.size() > 1) name = name.substr(0, 1) + LowerCase(name.substr(1));
-    return name;
-}
-
 // The detection step's result, one per process.
 class TPreviousInstance : public TObject {
 public:

@@ -51,6 +51,8 @@ std::unique_ptr<TmyLabel3d> MakeLabel(const std::string& caption)
     label->Font().SetHeight(-13);
     label->Font().SetStyle(fsBold);
     label->Font().SetColor(Ink);
+    // Pure colours only: the check counts exact shade pixels, which smoothed edges would blend.
+    label->Font().SetQuality(fqNonAntialiased);
     label->SetCaption(caption);
     label->SetAShadeLeftTop(LeftTop);
     label->SetAShadeRightBottom(RightBottom);

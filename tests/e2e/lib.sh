@@ -1,0 +1,48 @@
+# Shared by the end-to-end scripts (sourced after scripts/wine-env.sh): finding, waiting for and clicking the
+# program's windows and its tray icon on the virtual display. The caller sets pid and art.
+fail() { echo "FAIL: $*"; import -window root "$art/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
+
+# Waits up to $2 seconds for a window whose name matches $1; prints its id.
+wait_window() {
+  local deadline=$((SECONDS + $2)) id
+  while [ $SECONDS -lt $deadline ]; do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 1
+  done
+  return 1
+}
+wait_gone() {
+  local deadline=$((SECONDS + $2))
+  while [ $SECONDS -lt $deadline ]; do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 1
+  done
+  return 1
+}
+
+# Clicks the first icon in the Wine tray window with button $1.
+click_icon() {
+  local tray x y
+  tray=$(wait_window '^Wine System Tray$' 240) || fail "no tray window"
+  eval "$(xdotool getwindowgeometry --shell "$tray")"
+  x=$((X + 8)); y=$((Y + HEIGHT / 2))
+  xdotool mousemove "$x" "$y" sleep 0.3 click "$1"
+}
+
+# Clicks at a client position of a Tapewing window found by name.
+click_in() {
+  local id=$1 cx=$2 cy=$3
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + cx)) $((Y + cy)) sleep 0.3 click 1
+}
+
+# Waits up to $1 seconds for the process pid to end; true when it did.
+wait_exit() {
+  local deadline=$((SECONDS + $1))
+  while [ $SECONDS -lt $deadline ]; do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 1
+  done
+  return 1
+}

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# End to end, the main job: with a known tone playing into the sound server, a left click on the tray icon
+# opens the always-on-top "Recording <path>" window; after about 3 s its LCD reads 00:02 or 00:03 and the
+# meter shows lit segments; Stop keeps Record1.wav with the tone and a correct header. Then: Cancel leaves no
+# file, a take stopped at once is a valid WAV, a base name the platform refuses shows the error and the window
+# still closes, and a program killed mid-take leaves a valid WAV.
+#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/wine-env.sh"
+exe="${TAPEWING_EXE:?}"
+art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
+mkdir -p "$art"
+pid=0
+source "$root/tests/e2e/lib.sh"
+key='HKCU\SOFTWARE\Larkmoor\Tapewing'
+here="$root/tests/e2e"
+
+takes=$(mktemp -d /tmp/tapewing-takes.XXXXXX)
+dos_takes="Z:$(echo "$takes" | tr / '\\')\\"
+tone="$takes.tone.wav"
+player=0
+cleanup() { kill "$player" 2>/dev/null; kill "$pid" 2>/dev/null; rm -rf "$takes" "$tone"; }
+trap cleanup EXIT
+
+# A steady 440 Hz tone, played over and over into the null sink whose monitor Wine records from.
+sox -q -n -r 44100 -c 2 -b 16 "$tone" synth 30 sine 440 vol 0.5
+( while true; do paplay --device=vs "$tone" || sleep 1; done ) >/dev/null 2>&1 &
+player=$!
+
+start_program() {
+  wine reg add "$key" /v basedir /t REG_SZ /d "$dos_takes" /f >/dev/null
+  wine reg add "$key" /v basename /t REG_SZ /d "$1" /f >/dev/null
+  wine "$exe" >/dev/null 2>&1 &
+  pid=$!
+}
+quit_program() {
+  click_icon 3
+  sleep 2
+  xdotool key q
+  wait_exit 60 || fail "the program did not end after Quit"
+}
+
+# Prints "<lcd text> <lit segments> <client x> <client y>" for recording window $1.
+read_window() { import -window "$1" ppm:- 2>/dev/null | python3 "$here/recwin_read.py"; }
+
+# Clicks a button of recording window $1 at client position ($2, $3), using the client origin found on screen.
+click_client() {
+  local id=$1 info cx cy
+  info=$(read_window "$id")
+  cx=$(echo "$info" | cut -d' ' -f3); cy=$(echo "$info" | cut -d' ' -f4)
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + cx + $2)) $((Y + cy + $3)) sleep 0.3 click 1
+}
+STOP_X=225; STOP_Y=22; CANCEL_X=39; CANCEL_Y=22
+
+echo "take 1: record about 3 s and stop"
+start_program Record
+click_icon 1
+rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
+title=$(xdotool getwindowname "$rec")
+echo "window: $title"
+[ "$title" = "Recording ${dos_takes}Record1.wav" ] || fail "window title is '$title'"
+sleep 3
+import -window root "$art/recording.png"
+echo "screenshot: $art/recording.png"
+info=$(read_window "$rec")
+echo "LCD and meter: $info"
+lcd=${info%% *}
+case "$lcd" in 00:02|00:03) ;; *) fail "the LCD reads '$lcd' after about 3 s" ;; esac
+lit=$(echo "$info" | cut -d' ' -f2)
+[ "$lit" -gt 0 ] || fail "the meter shows no lit segment while the tone plays"
+click_client "$rec" $STOP_X $STOP_Y
+wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
+python3 "$here/wav_check.py" "$takes/Record1.wav" --min-seconds 1.5 --max-seconds 4.5 --tone 440 || fail "take 1"
+
+echo "take 2: cancel"
+click_icon 1
+rec=$(wait_window '^Recording ' 60) || fail "the icon was not enabled again after Stop"
+[ "$(xdotool getwindowname "$rec")" = "Recording ${dos_takes}Record2.wav" ] || fail "second take not Record2.wav"
+sleep 1.5
+click_client "$rec" $CANCEL_X $CANCEL_Y
+wait_gone '^Recording ' 20 || fail "Cancel did not close the recording window"
+[ -e "$takes/Record2.wav" ] && fail "Cancel left Record2.wav"
+
+echo "take 3: stopped at once"
+click_icon 1
+rec=$(wait_window '^Recording ' 60) || fail "the icon was not enabled again after Cancel"
+click_client "$rec" $STOP_X $STOP_Y
+wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
+python3 "$here/wav_check.py" "$takes/Record2.wav" --max-seconds 2 || fail "take stopped at once"
+quit_program
+
+echo "a base name the platform refuses"
+start_program 'bad|name'
+click_icon 1
+err=$(wait_window '^Tape Wing$' 60) || fail "no error display for a file that cannot be created"
+import -window root "$art/create-error.png"
+xdotool key Return
+rec=$(wait_window '^Recording ' 30) || fail "the recording window is not up after the error"
+sleep 1.5
+info=$(read_window "$rec")
+[ "${info%% *}" = "00:00" ] || fail "the clock ran without a file: $info"
+click_client "$rec" $STOP_X $STOP_Y
+wait_gone '^Recording ' 20 || fail "Stop did not close the window after the error"
+ls "$takes" | grep -q 'bad' && fail "a file was made for the refused name"
+quit_program
+
+echo "killed in the middle of a take"
+start_program Killed
+click_icon 1
+rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
+sleep 3
+kill -9 "$pid"
+wait "$pid" 2>/dev/null
+python3 "$here/wav_check.py" "$takes/Killed1.wav" --min-seconds 0.5 --tone 440 || fail "the take of a killed program"
+echo "PASS record_take"
