@@ -42,7 +42,12 @@ quit_program() {
 }
 
 # Prints "<lcd text> <lit segments> <client x> <client y>" for recording window $1.
-read_window() { import -window "$1" ppm:- 2>/dev/null | python3 "$here/recwin_read.py"; }
+# The window is cut out of a screenshot of the whole screen at its X geometry.
+read_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 "$art/window.ppm" 2>/dev/null
+  python3 "$here/recwin_read.py" < "$art/window.ppm"
+}
 
 # Clicks a button of recording window $1 at client position ($2, $3), using the client origin found on screen.
 click_client() {
@@ -95,8 +100,12 @@ echo "a base name the platform refuses"
 start_program 'bad|name'
 click_icon 1
 err=$(wait_window '^Tape Wing$' 60) || fail "no error display for a file that cannot be created"
+sleep 1
 import -window root "$art/create-error.png"
-xdotool key Return
+echo "screenshot: $art/create-error.png"
+# OK sits centred near the bottom of the box (there is no window manager to give the box the keyboard).
+eval "$(xdotool getwindowgeometry --shell "$err")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 22)) sleep 0.3 click 1
 rec=$(wait_window '^Recording ' 30) || fail "the recording window is not up after the error"
 sleep 1.5
 info=$(read_window "$rec")

@@ -31,7 +31,7 @@ def read_ppm(data):
         parts.append(data[pos:end])
         pos = end
     pos += 1
-    assert parts[0] == b"P6", "binary PPM expected"
+    assert parts[0] == b"P6" and int(parts[3]) == 255, "8-bit binary PPM expected"
     width, height = int(parts[1]), int(parts[2])
     pixels = data[pos:pos + width * height * 3]
     return width, height, lambda x, y: tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3])
@@ -56,7 +56,7 @@ def main():
     # shading may hold the same grey.
     xs, ys = [], []
     for y in range(height):
-        for x in range(70, min(width, 200)):
+        for x in range(78, min(width, 189)):
             if pixel(x, y) == OFF:
                 xs.append(x)
                 ys.append(y)
