@@ -512,9 +512,16 @@ bool TApplication::ProcessMessage(MSG& msg)
 
 void TApplication::ProcessMessages()
 {
+    // A window whose paint leaves its update region invalid (a tree view with drawing switched off does
+    // under Wine) would bring the same WM_PAINT back forever: a second one for a window ends the round.
+    std::vector<HWND> painted;
     MSG msg;
     while (ProcessMessage(msg)) {
         if (FTerminated) break;
+        if (msg.message == WM_PAINT) {
+            if (std::find(painted.begin(), painted.end(), msg.hwnd) != painted.end()) break;
+            painted.push_back(msg.hwnd);
+        }
     }
 }
 
