@@ -46,3 +46,16 @@ wait_exit() {
   done
   return 1
 }
+
+# Icons left by a program that was killed stay in Wine's tray until something touches them: a click on one
+# whose window is gone removes it. Call only while none of our programs runs.
+clear_tray() {
+  local tray
+  for _ in $(seq 10); do
+    tray=$(xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -1)
+    [ -z "$tray" ] && return 0
+    eval "$(xdotool getwindowgeometry --shell "$tray")"
+    xdotool mousemove $((X + 8)) $((Y + HEIGHT / 2)) sleep 0.2 click 1
+    sleep 1
+  done
+}

@@ -59,6 +59,7 @@ click_client() {
 }
 STOP_X=225; STOP_Y=22; CANCEL_X=39; CANCEL_Y=22
 
+clear_tray
 echo "take 1: record about 3 s and stop"
 start_program Record
 click_icon 1
@@ -123,4 +124,5 @@ sleep 3
 kill -9 "$pid"
 wait "$pid" 2>/dev/null
 python3 "$here/wav_check.py" "$takes/Killed1.wav" --min-seconds 0.5 --tone 440 || fail "the take of a killed program"
+clear_tray
 echo "PASS record_take"

@@ -13,6 +13,7 @@ key='HKCU\SOFTWARE\Larkmoor\Tapewing'
 source "$root/tests/e2e/lib.sh"
 
 wine reg delete "$key" /f >/dev/null 2>&1
+clear_tray
 
 echo "first start"
 wine "$exe" &
