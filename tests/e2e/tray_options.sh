@@ -15,26 +15,30 @@ source "$root/tests/e2e/lib.sh"
 wine reg delete "$key" /f >/dev/null 2>&1
 clear_tray
 
-echo "first start"
-wine "$exe" &
-pid=$!
-click_icon 3
-sleep 3
-xdotool key o
-opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open"
-sleep 2
-import -window root "$art/options-first.png"
-echo "screenshot: $art/options-first.png"
-# OK sits at 235,237 (75 x 25) in the client area; the X window covers the client area.
-eval "$(xdotool getwindowgeometry --shell "$opts")"
-click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
-wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window"
-click_icon 3
-sleep 3
-xdotool key q
-for _ in $(seq 120); do kill -0 "$pid" 2>/dev/null || break; sleep 1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after Quit"
+# Starts the program, opens the options window from the tray menu, saves a screenshot as $1.png, closes the
+# window with OK and quits from the tray menu; $2 names the run in failure messages.
+options_round() {
+  wine "$exe" &
+  pid=$!
+  click_icon 3
+  sleep 3
+  xdotool key o
+  opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open ($2)"
+  sleep 2
+  import -window root "$art/$1.png"
+  echo "screenshot: $art/$1.png"
+  # OK sits at 235,237 (75 x 25) in the client area; the X window covers the client area.
+  eval "$(xdotool getwindowgeometry --shell "$opts")"
+  click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
+  wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window ($2)"
+  click_icon 3
+  sleep 3
+  xdotool key q
+  wait_exit 120 || fail "the program did not end after Quit ($2)"
+}
 
+echo "first start"
+options_round options-first "first start"
 values=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
 echo "$values"
 echo "$values" | grep -q 'basedir[[:space:]]*REG_SZ[[:space:]]*C:\\$' || fail "basedir not C:\\"
@@ -43,23 +47,7 @@ echo "$values" | grep -q 'basename[[:space:]]*REG_SZ[[:space:]]*Record$' || fail
 echo "second start with stored settings"
 wine reg add "$key" /v basedir /t REG_SZ /d 'C:\windows\' /f >/dev/null
 wine reg add "$key" /v basename /t REG_SZ /d 'Session' /f >/dev/null
-wine "$exe" &
-pid=$!
-click_icon 3
-sleep 3
-xdotool key o
-opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open the second time"
-sleep 2
-import -window root "$art/options-stored.png"
-echo "screenshot: $art/options-stored.png"
-eval "$(xdotool getwindowgeometry --shell "$opts")"
-click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
-wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window"
-click_icon 3
-sleep 3
-xdotool key q
-for _ in $(seq 120); do kill -0 "$pid" 2>/dev/null || break; sleep 1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after the second Quit"
+options_round options-stored "second start"
 values=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
 echo "$values" | grep -q 'basename[[:space:]]*REG_SZ[[:space:]]*Session$' || fail "stored basename not kept"
 echo "PASS tray_options"

@@ -37,33 +37,33 @@ protected:
     }
 };
 
-struct ButtonSpec {
+struct ButtonLook {
     const char* name;  // layout name
     const char* file;  // file name base
     const char* caption;
     TColor face;
     TColor text;
 };
-const ButtonSpec kButtons[] = {
+const ButtonLook kButtons[] = {
     {"HbtnCancel", "hbtncancel", "Cancel", clMaroon, clWhite},
     {"HBtnStop", "hbtnstop", "Stop", clTeal, clBlack},
 };
 
-THemisphereButton* MakeButton(TForm* form, const ButtonSpec& spec, int left, int top)
+THemisphereButton* MakeButton(TForm* form, const ButtonLook& look, int left, int top)
 {
     auto* b = new THemisphereButton(form);
-    b->SetName(spec.name);
+    b->SetName(look.name);
     b->SetParent(form);
     b->SetCursor(crHandPoint);
-    b->SetFaceColor(spec.face);
-    b->SetBorderColor(spec.face);
+    b->SetFaceColor(look.face);
+    b->SetBorderColor(look.face);
     TFont font;
     font.SetName("MS Sans Serif");
     font.SetSize(8);
     font.SetStyle(fsBold);
-    font.SetColor(spec.text);
+    font.SetColor(look.text);
     b->SetFont(font);
-    b->SetCaption(spec.caption);
+    b->SetCaption(look.caption);
     b->SetBounds(left, top, 69, 32);
     return b;
 }
@@ -96,16 +96,16 @@ int Run(int argc, char** argv)
     layout.ClassName = "TForm2";
     layout.Name = "Form2";
     int column = 0;
-    for (const ButtonSpec& spec : kButtons) {
-        THemisphereButton* up = MakeButton(form, spec, 10 + 80 * column, 8);
-        THemisphereButton* down = MakeButton(form, spec, 10 + 80 * column, 48);
-        down->SetName(std::string(spec.name) + "Down");
+    for (const ButtonLook& look : kButtons) {
+        THemisphereButton* up = MakeButton(form, look, 10 + 80 * column, 8);
+        THemisphereButton* down = MakeButton(form, look, 10 + 80 * column, 48);
+        down->SetName(std::string(look.name) + "Down");
         down->SetDown(true);
         ++column;
         TLayoutObject obj;
         obj.ClassName = "THemisphereButton";
-        obj.Name = spec.name;
-        for (TLayoutProperty& p : up->StoredProperties(spec.file)) {
+        obj.Name = look.name;
+        for (TLayoutProperty& p : up->StoredProperties(look.file)) {
             if (p.Value.kind == TLayoutValue::kBinary) WriteFile(folder + "\\" + p.Value.Str, p.Value.Bytes);
             obj.Properties.push_back(std::move(p));
         }
