@@ -265,6 +265,7 @@ void TCustomTreeView::FreeLeftoverNodes()
 void TCustomTreeView::FreeNode(TTreeNode* node)
 {
     if (!FNodes.erase(node)) return;
+    if (node == FDropTarget) FDropTarget = nullptr;
     std::unique_ptr<TTreeNode> owned(node);
     Delete(node);
 }
@@ -317,12 +318,23 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
 
 TTreeNode* TCustomTreeView::DropTarget() const
 {
-    return HandleAllocated() ? NodeFromItem(TreeView_GetDropHilight(FHandle)) : nullptr;
+    return HandleAllocated() ? FDropTarget : nullptr;
 }
 
 void TCustomTreeView::SetDropTarget(TTreeNode* node)
 {
-    TreeView_SelectDropTarget(Handle(), ItemOf(node));
+    HWND wnd = Handle();
+    if (FDropTarget && FDropMarkedByState)
+        TreeView_SetItemState(wnd, ItemOf(FDropTarget), 0, TVIS_DROPHILITED);
+    FDropMarkedByState = false;
+    FDropTarget = node;
+    TreeView_SelectDropTarget(wnd, ItemOf(node));
+    // Some tree views refuse the highlight for the selected item; the item is then marked directly, and the
+    // control's own record stays the answer to DropTarget either way.
+    if (node && TreeView_GetDropHilight(wnd) != ItemOf(node)) {
+        TreeView_SetItemState(wnd, ItemOf(node), TVIS_DROPHILITED, TVIS_DROPHILITED);
+        FDropMarkedByState = true;
+    }
 }
 
 TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const

@@ -151,6 +151,8 @@ private:
     void UpdateStyle();
 
     std::unordered_set<TTreeNode*> FNodes;
+    TTreeNode* FDropTarget = nullptr;
+    bool FDropMarkedByState = false;
     TImageList* FImages = nullptr;
     bool FReadOnly = false;
     bool FHideSelection = true;

@@ -332,6 +332,9 @@ void TWinControl::CreateWnd()
 {
     TCreateParams params;
     CreateParams(params);
+    // Asking for the parent's window may have created it, and with it the windows of all its children,
+    // this one among them. A second window here would be an orphan still routed to this control.
+    if (FHandle) return;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!params.Subclass) {
         WNDCLASSA wc = {};

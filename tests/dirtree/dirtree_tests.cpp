@@ -457,9 +457,6 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
 
 TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
 {
-    // Open fault: after the refresh the posted click never settles (the run hangs in Pump and faults in the
-    // tree's teardown). Kept here to be mended, not run until then.
-    if (Env("DIRTREE_OPEN_FAULTS").empty()) GTEST_SKIP() << "known hang after the media refresh";
     // Wine reads volume serials once per server start, so the volume of R: is played by the seam.
     Fakes[R] = TFakeDrive{0, false, true, true, "TAPES", 0x1111};
     STEP("show");
@@ -528,8 +525,6 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
 
 TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
 {
-    // Open fault: the drop target comes back empty and the teardown faults. Not run until mended.
-    if (Env("DIRTREE_OPEN_FAULTS").empty()) GTEST_SKIP() << "known fault: empty drop target";
     STEP("show");
     form->Show();
     std::vector<std::tuple<std::string, TStrings, int>> drops;

@@ -58,6 +58,7 @@ protected:
         Main = Application->CreateForm<TForm1>();
         Main->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
         Main->Edit1->SetText(Folder);
+        Main->Edit2->SetText("Record");  // whatever the prefix's settings say
         Rec = Application->CreateForm<TForm2>();
     }
     void TearDown() override

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "framework/ComCtrls.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "framework/StdCtrls.h"
@@ -199,5 +200,46 @@ TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
     SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 15));  // inside the bounds, outside the shape
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 15));
     EXPECT_TRUE(probe->Log.empty());
+    delete form;
+}
+
+TEST(WindowedControls, AChildAskedFirstCreatesItsParentAndOnlyOneWindowOfItsOwn)
+{
+    auto* form = new TForm(Application);
+    form->SetClientSize(200, 100);
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    // The edit's window needs the form's, whose creation makes the windows of all its children.
+    HWND child = edit->Handle();
+    int windows = 0;
+    for (HWND w = GetWindow(form->Handle(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) ++windows;
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(GetParent(child), form->Handle());
+    delete form;
+}
+
+TEST(WindowedControls, TreeViewReportsTheDropTargetItWasGivenEvenOnTheSelectedNode)
+{
+    auto* form = new TForm(Application);
+    form->SetClientSize(200, 100);
+    form->InitLayout();
+    auto* tree = new TCustomTreeView(form);
+    tree->SetParent(form);
+    tree->SetBounds(0, 0, 200, 100);
+    TTreeNode* first = tree->AddChild(nullptr, "first");
+    TTreeNode* second = tree->AddChild(nullptr, "second");
+    tree->SetSelected(first);
+    tree->SetDropTarget(first);
+    EXPECT_EQ(tree->DropTarget(), first);
+    tree->SetDropTarget(second);
+    EXPECT_EQ(tree->DropTarget(), second);
+    EXPECT_FALSE(TreeView_GetItemState(tree->Handle(), first->ItemId(), TVIS_DROPHILITED));
+    // A deleted node is no longer the target.
+    second->Delete();
+    EXPECT_EQ(tree->DropTarget(), nullptr);
+    tree->SetDropTarget(first);
+    tree->SetDropTarget(nullptr);
+    EXPECT_EQ(tree->DropTarget(), nullptr);
+    EXPECT_FALSE(TreeView_GetItemState(tree->Handle(), first->ItemId(), TVIS_DROPHILITED));
     delete form;
 }
