@@ -5,10 +5,12 @@
 #include <algorithm>
 
 #include "framework/Forms.h"
+#include "framework/WindowObjects.h"
 
 namespace {
 const char kWindowClass[] = "TapewingWindow";
 UINT g_nextControlId = 100;
+const char* const kControlKey = "TapewingControl";
 }  // namespace
 
 void HandleCallbackException() noexcept
@@ -304,7 +306,7 @@ TWinControl::~TWinControl()
 TWinControl* TWinControl::FromHandle(HWND wnd)
 {
     if (!wnd) return nullptr;
-    return static_cast<TWinControl*>(GetPropA(wnd, "TapewingControl"));
+    return static_cast<TWinControl*>(GetWindowObject(wnd, kControlKey));
 }
 
 void TWinControl::CreateParams(TCreateParams& Params)
@@ -357,7 +359,7 @@ void TWinControl::CreateWnd()
     if (!wnd) throw EOutOfResources("Error creating window");
     if (params.Subclass) {
         FHandle = wnd;
-        SetPropA(wnd, "TapewingControl", this);
+        SetWindowObject(wnd, kControlKey, this);
         FDefWndProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc)));
     }
@@ -397,7 +399,7 @@ LRESULT CALLBACK TWinControl::InitialWndProc(HWND wnd, UINT msg, WPARAM wParam, 
         if (self) {
             self->FHandle = wnd;
             self->FDefWndProc = &DefWindowProcA;
-            SetPropA(wnd, "TapewingControl", self);
+            SetWindowObject(wnd, kControlKey, self);
             // From here on the standard procedure runs; window hooks of components may replace it later.
             SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc));
         }
@@ -423,7 +425,7 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND wnd, UINT msg, WPARAM wParam,
     }
     if (msg == WM_NCDESTROY) {
         WNDPROC def = self->FDefWndProc;
-        RemovePropA(wnd, "TapewingControl");
+        RemoveWindowObjects(wnd);  // the control's and any hook's: the handle may be reused
         self->FHandle = nullptr;
         if (def && def != &DefWindowProcA) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(def));
     }

@@ -22,6 +22,7 @@ ctest --test-dir "$build/win32" --output-on-failure -j2 || status=1
 
 echo "== end-to-end tests"
 for t in "$root"/tests/e2e/*.sh; do
+  [ "$(basename "$t")" = lib.sh ] && continue
   echo "-- $(basename "$t")"
   TAPEWING_EXE="$build/win32/app/tapewing.exe" ARTEFACTS="$build/artefacts" bash "$t" || status=1
 done

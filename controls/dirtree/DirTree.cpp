@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "framework/Forms.h"
+#include "framework/WindowObjects.h"
 
 using namespace dirtree;
 
@@ -71,8 +72,8 @@ std::string DiskName(const std::string& path)
     return fd.cFileName;
 }
 
-const char* const kTreeProp = "TapewingDirTree";
-const char* const kOldProcProp = "TapewingDirTreeOldProc";
+const char* const kTreeKey = "TapewingDirTree";
+const char* const kOldProcKey = "TapewingDirTreeOldProc";
 
 }  // namespace
 
@@ -281,6 +282,7 @@ void TDirTree::AttachEntry(TTreeNode* node, const std::string& path, void* data)
     if (!node) return;
     auto entry = new TDirEntry;
     entry->Path = AnsiUpper(path);
+    entry->DiskPath = path;
     entry->Data = data;
     node->SetData(entry);
     if (FShowShareOverlay) node->SetOverlayIndex(ShareOverlayIndex(node));
@@ -346,7 +348,7 @@ bool TDirTree::AcceptDirPath(const std::string& path)
     return accept;
 }
 
-bool TDirTree::FindStep(const std::string& path, TDirRec& rec, int& result, bool first, TTreeNode*, bool)
+bool TDirTree::FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first)
 {
     if (OnFindDir) {
         OnFindDir(this, path, rec, result, first);
@@ -355,7 +357,7 @@ bool TDirTree::FindStep(const std::string& path, TDirRec& rec, int& result, bool
     bool ok;
     if (first) {
         rec = TDirRec{};
-        HANDLE h = FindFirstFileA((path + "*.*").c_str(), &rec.FindData);
+        HANDLE h = FindFirstFileA((diskPath + "*.*").c_str(), &rec.FindData);
         ok = h != INVALID_HANDLE_VALUE;
         if (ok) rec.FindHandle = h;
     } else {
@@ -378,8 +380,13 @@ void TDirTree::ReadSubDirs(TTreeNode* node)
     if (Designing() || !node) return;
     TDirEntry* e = EntryOf(node);
     if (!e || e->SubDirsRead) return;
-    std::string path = e->Path;
-    std::vector<std::pair<std::string, void*>> found;
+    std::string path = e->Path, diskPath = e->DiskPath;
+    struct TFound {
+        std::string Name;
+        void* Data;
+        int Attr;
+    };
+    std::vector<TFound> found;
     DeleteChildren(node);
     e->SubDirsRead = true;
     TDirRec rec;
@@ -388,18 +395,18 @@ void TDirTree::ReadSubDirs(TTreeNode* node)
     {
         TCriticalErrorsOff quiet;
         TFinally close([&] { CloseFind(rec.FindHandle); });
-        FindStep(path, rec, result, true, node, false);
+        FindStep(path, diskPath, rec, result, true);
         while (result == 0) {
             if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..")
                 if (AcceptDirPath(path + rec.Name + "\\") && AcceptDirAttr(rec.Attr))
-                    found.emplace_back(rec.Name, rec.Data);
+                    found.push_back({rec.Name, rec.Data, rec.Attr});
             rec.Data = e->Data;
-            FindStep(path, rec, result, false, node, false);
+            FindStep(path, diskPath, rec, result, false);
         }
     }
     std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return lstrcmpiA(a.first.c_str(), b.first.c_str()) < 0; });
-    for (const auto& [name, data] : found) AddDirNode(node, path + name, data);
+                     [](const auto& a, const auto& b) { return lstrcmpiA(a.Name.c_str(), b.Name.c_str()) < 0; });
+    for (const TFound& f : found) AddFoundDir(node, path, f.Name, f.Data, f.Attr);
 }
 
 TTreeNode* TDirTree::AddDirNode(TTreeNode* parent, const std::string& path, void* data)
@@ -408,9 +415,32 @@ TTreeNode* TDirTree::AddDirNode(TTreeNode* parent, const std::string& path, void
     std::string p = AddBackslash(path);
     SHFILEINFOA sfi{};
     SHGetFileInfoA(p.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-    TTreeNode* node = AddChild(parent, DiskName(p));
+    std::string caption = DiskName(p);
+    TTreeNode* node = AddChild(parent, caption);
     AttachEntry(node, p, data);
+    if (TDirEntry* pe = EntryOf(parent)) EntryOf(node)->DiskPath = pe->DiskPath + caption + "\\";
     SetNodeIcons(node, sfi.iIcon);
+    return node;
+}
+
+// A folder just found by a search: its name is the file system's spelling already, and only a folder marked
+// read-only or system can carry an icon of its own (desktop.ini); any other gets the plain folder icon
+// without asking the shell, which reads the whole parent folder per question under some file systems.
+TTreeNode* TDirTree::AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data,
+                                 int attr)
+{
+    TDirEntry* pe = EntryOf(parent);
+    int icon = FClosedFolderIcon;
+    if (attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) {
+        SHFILEINFOA sfi{};
+        SHGetFileInfoA((pe->DiskPath + name + "\\").c_str(), 0, &sfi, sizeof sfi,
+                       SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
+        icon = sfi.iIcon;
+    }
+    TTreeNode* node = AddChild(parent, name);
+    AttachEntry(node, path + name + "\\", data);
+    EntryOf(node)->DiskPath = pe->DiskPath + name + "\\";
+    SetNodeIcons(node, icon);
     return node;
 }
 
@@ -427,7 +457,7 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
     int result = 0;
     TCriticalErrorsOff quiet;
     TFinally close([&] { CloseFind(rec.FindHandle); });
-    FindStep(path, rec, result, true, node, true);
+    FindStep(path, e->DiskPath, rec, result, true);
     if (OnFindDir) e->Data = rec.Data;
     while (result == 0) {
         if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..")
@@ -436,7 +466,7 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
                 break;
             }
         rec.Data = e->Data;
-        FindStep(path, rec, result, false, node, true);
+        FindStep(path, e->DiskPath, rec, result, false);
         if (OnFindDir) e->Data = rec.Data;
     }
 }
@@ -831,14 +861,14 @@ void TDirTree::HookOwner()
     auto* owner = dynamic_cast<TWinControl*>(Owner());
     if (!owner || owner == this || FOwnerWindow) return;
     HWND wnd = owner->Handle();
-    if (GetPropA(wnd, kTreeProp)) return;  // another tree listens on this window already
-    if (!GetPropA(wnd, kOldProcProp)) {
+    if (GetWindowObject(wnd, kTreeKey)) return;  // another tree listens on this window already
+    if (!GetWindowObject(wnd, kOldProcKey)) {
         auto old = reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
-        SetPropA(wnd, kOldProcProp, old);
+        SetWindowObject(wnd, kOldProcKey, old);
         SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TDirTree::OwnerWindowHook));
     }
     // else: an earlier hook of ours is still in the chain (someone hooked after it); it serves again.
-    SetPropA(wnd, kTreeProp, this);
+    SetWindowObject(wnd, kTreeKey, this);
     FOwnerWindow = wnd;
 }
 
@@ -848,18 +878,18 @@ void TDirTree::UnhookOwner()
     if (!wnd) return;
     FOwnerWindow = nullptr;
     if (!IsWindow(wnd)) return;
-    if (GetPropA(wnd, kTreeProp) == this) RemovePropA(wnd, kTreeProp);
+    if (GetWindowObject(wnd, kTreeKey) == this) RemoveWindowObject(wnd, kTreeKey);
     // Only take the procedure back while it is still ours; a later hook keeps forwarding through it.
     if (GetWindowLongPtrA(wnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&TDirTree::OwnerWindowHook)) {
-        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetPropA(wnd, kOldProcProp)));
-        RemovePropA(wnd, kOldProcProp);
+        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetWindowObject(wnd, kOldProcKey)));
+        RemoveWindowObject(wnd, kOldProcKey);
     }
 }
 
 LRESULT CALLBACK TDirTree::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* tree = static_cast<TDirTree*>(GetPropA(wnd, kTreeProp));
-    auto old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kOldProcProp));
+    auto* tree = static_cast<TDirTree*>(GetWindowObject(wnd, kTreeKey));
+    auto old = reinterpret_cast<WNDPROC>(GetWindowObject(wnd, kOldProcKey));
     if (tree && msg == WM_DEVICECHANGE) {
         SafeCall([tree] { tree->DeviceChange(); });
         return 0;

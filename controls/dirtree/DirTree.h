@@ -58,6 +58,9 @@ using TPidl = std::unique_ptr<ITEMIDLIST, TPidlFree>;
 // The user data of every drive and folder node (placeholders have none).
 struct TDirEntry {
     std::string Path;  // upper case, trailing backslash
+    // The same folder as the file system spells it. Searches go through this spelling: on a case-sensitive
+    // file system an upper-cased name is found only by reading the whole parent folder.
+    std::string DiskPath;
     bool SubDirsRead = false;
     void* Data = nullptr;
     TComRef<IShellFolder> ShellFolder;
@@ -162,7 +165,8 @@ private:
     TTreeNode* MakeDriveNode(const std::string& root, void* data, TTreeNode* before);
     int ReadSerial(char letter, std::string* caption);
     void GiveDriveChildren(TTreeNode* node, const std::string& root);
-    bool FindStep(const std::string& path, TDirRec& rec, int& result, bool first, TTreeNode* node, bool keepData);
+    bool FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first);
+    TTreeNode* AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data, int attr);
     void WalkShareOverlay(TTreeNode* first, bool on);
     void DropFiles(HDROP drop);
     void HookOwner();

@@ -4,10 +4,11 @@
 
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/WindowObjects.h"
 
 namespace {
-const char kAppHookProp[] = "TapewingTrayAppHook";
-const char kOwnerHookProp[] = "TapewingTrayOwnerHook";
+const char kAppHookKey[] = "TapewingTrayAppHook";
+const char kOwnerHookKey[] = "TapewingTrayOwnerHook";
 }  // namespace
 
 TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner)
@@ -52,13 +53,13 @@ void TTrayIcon::InstallHooks()
 {
     if (Application && Application->Handle()) {
         FAppWindow = Application->Handle();
-        SetPropA(FAppWindow, kAppHookProp, this);
+        SetWindowObject(FAppWindow, kAppHookKey, this);
         FSavedAppProc = reinterpret_cast<WNDPROC>(
             SetWindowLongA(FAppWindow, GWL_WNDPROC, reinterpret_cast<LONG>(&TTrayIcon::AppWindowHook)));
     }
     // The owner's window is made now if it does not exist yet.
     FOwnerWindow = dynamic_cast<TWinControl*>(Owner())->Handle();
-    SetPropA(FOwnerWindow, kOwnerHookProp, this);
+    SetWindowObject(FOwnerWindow, kOwnerHookKey, this);
     FSavedOwnerProc = reinterpret_cast<WNDPROC>(
         SetWindowLongA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG>(&TTrayIcon::OwnerWindowHook)));
 }
@@ -67,13 +68,13 @@ void TTrayIcon::RemoveHooks()
 {
     if (FAppWindow && FSavedAppProc && IsWindow(FAppWindow)) {
         SetWindowLongA(FAppWindow, GWL_WNDPROC, reinterpret_cast<LONG>(FSavedAppProc));
-        RemovePropA(FAppWindow, kAppHookProp);
+        RemoveWindowObject(FAppWindow, kAppHookKey);
     }
     FAppWindow = nullptr;
     FSavedAppProc = nullptr;
     if (FOwnerWindow && FSavedOwnerProc && IsWindow(FOwnerWindow)) {
         SetWindowLongA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG>(FSavedOwnerProc));
-        RemovePropA(FOwnerWindow, kOwnerHookProp);
+        RemoveWindowObject(FOwnerWindow, kOwnerHookKey);
     }
     FOwnerWindow = nullptr;
     FSavedOwnerProc = nullptr;
@@ -81,7 +82,7 @@ void TTrayIcon::RemoveHooks()
 
 LRESULT CALLBACK TTrayIcon::AppWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = static_cast<TTrayIcon*>(GetPropA(wnd, kAppHookProp));
+    auto* self = static_cast<TTrayIcon*>(GetWindowObject(wnd, kAppHookKey));
     if (!self || !self->FSavedAppProc) return DefWindowProcA(wnd, msg, wParam, lParam);
     if (msg == WM_SIZE && wParam == SIZE_MINIMIZED && self->MinimizeToTray)
         SafeCall([self] { self->MinimizeIntoTray(); });
@@ -90,7 +91,7 @@ LRESULT CALLBACK TTrayIcon::AppWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPA
 
 LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = static_cast<TTrayIcon*>(GetPropA(wnd, kOwnerHookProp));
+    auto* self = static_cast<TTrayIcon*>(GetWindowObject(wnd, kOwnerHookKey));
     if (!self || !self->FSavedOwnerProc) return DefWindowProcA(wnd, msg, wParam, lParam);
     WNDPROC saved = self->FSavedOwnerProc;
     if (msg == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {

@@ -264,6 +264,11 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_EQ(tree->LastPaths(R), Root(R) + "MIXEDCASE\\");
     // The target's own sub-folders were read.
     EXPECT_EQ(Captions(tree->Selected()), std::vector<std::string>({"deep"}));
+    // Searches below it use the file system's spelling; a plain folder shows the folder icons.
+    EXPECT_EQ(TDirTree::EntryOf(tree->Selected())->DiskPath, Root(R) + "MixedCase\\");
+    EXPECT_EQ(TDirTree::EntryOf(tree->Selected()->GetFirstChild())->DiskPath, Root(R) + "MixedCase\\deep\\");
+    EXPECT_EQ(tree->Selected()->ImageIndex(), tree->ClosedFolderIcon());
+    EXPECT_EQ(tree->Selected()->SelectedIndex(), tree->OpenFolderIcon());
 
     // A missing path selects the current directory's drive root.
     tree->OpenPath(Root(R) + "no such folder");
@@ -660,10 +665,11 @@ TEST_F(DirTreeTest, Benchmark)
     TTreeNode* big = Node(Root(R) + "BENCH\\BIG\\");
     TTreeNode* empty = Node(Root(R) + "BENCH\\EMPTY\\");
     ASSERT_TRUE(big && empty);
-    // The expansion request's work: read the folder, probe each child.
+    // A user's expansion: the request reads the folder and probes each child, then the tree opens and paints.
     auto expand = [&](TTreeNode* n) {
-        tree->ReadSubDirs(n);
-        tree->ProbeChildren(n);
+        tree->ProbeSubDirs(n);  // the expand button (an empty folder gets none)
+        n->Expand();
+        UpdateWindow(tree->Handle());
     };
     STEP("bench");
     double tEmpty = Seconds([&] { expand(empty); });

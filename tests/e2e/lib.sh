@@ -1,5 +1,5 @@
 # Shared by the end-to-end scripts (sourced after scripts/wine-env.sh): finding, waiting for and clicking the
-# program's windows and its tray icon on the virtual display. The caller sets pid and art.
+# program's windows and its tray icon on the virtual display. The caller sets root, pid and art.
 fail() { echo "FAIL: $*"; import -window root "$art/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
 
 # Waits up to $2 seconds for a window whose name matches $1; prints its id.
@@ -59,3 +59,21 @@ clear_tray() {
     sleep 1
   done
 }
+
+# Prints "<lcd text> <lit segments> <client x> <client y>" for recording window $1.
+# The window is cut out of a screenshot of the whole screen at its X geometry.
+read_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 "$art/window.ppm" 2>/dev/null
+  python3 "$root/tests/e2e/recwin_read.py" < "$art/window.ppm"
+}
+
+# Clicks a button of recording window $1 at client position ($2, $3), using the client origin found on screen.
+click_client() {
+  local id=$1 info cx cy
+  info=$(read_window "$id")
+  cx=$(echo "$info" | cut -d' ' -f3); cy=$(echo "$info" | cut -d' ' -f4)
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + cx + $2)) $((Y + cy + $3)) sleep 0.3 click 1
+}
+STOP_X=225; STOP_Y=22; CANCEL_X=39; CANCEL_Y=22

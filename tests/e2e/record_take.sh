@@ -41,23 +41,6 @@ quit_program() {
   wait_exit 60 || fail "the program did not end after Quit"
 }
 
-# Prints "<lcd text> <lit segments> <client x> <client y>" for recording window $1.
-# The window is cut out of a screenshot of the whole screen at its X geometry.
-read_window() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 "$art/window.ppm" 2>/dev/null
-  python3 "$here/recwin_read.py" < "$art/window.ppm"
-}
-
-# Clicks a button of recording window $1 at client position ($2, $3), using the client origin found on screen.
-click_client() {
-  local id=$1 info cx cy
-  info=$(read_window "$id")
-  cx=$(echo "$info" | cut -d' ' -f3); cy=$(echo "$info" | cut -d' ' -f4)
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  xdotool mousemove $((X + cx + $2)) $((Y + cy + $3)) sleep 0.3 click 1
-}
-STOP_X=225; STOP_Y=22; CANCEL_X=39; CANCEL_Y=22
 
 clear_tray
 echo "take 1: record about 3 s and stop"

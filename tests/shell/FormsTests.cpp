@@ -5,6 +5,7 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "framework/StdCtrls.h"
+#include "framework/WindowObjects.h"
 
 namespace {
 
@@ -241,5 +242,26 @@ TEST(WindowedControls, TreeViewReportsTheDropTargetItWasGivenEvenOnTheSelectedNo
     tree->SetDropTarget(nullptr);
     EXPECT_EQ(tree->DropTarget(), nullptr);
     EXPECT_FALSE(TreeView_GetItemState(tree->Handle(), first->ItemId(), TVIS_DROPHILITED));
+    delete form;
+}
+
+TEST(WindowedControls, AWindowsObjectsGoWithItsLastMessage)
+{
+    auto* form = new TForm(Application);
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    HWND wnd = edit->Handle();
+    EXPECT_EQ(TWinControl::FromHandle(wnd), edit);
+    int hook = 0;
+    SetWindowObject(wnd, "TestHook", &hook);
+    EXPECT_EQ(GetWindowObject(wnd, "TestHook"), &hook);
+    EXPECT_EQ(GetWindowObject(wnd, "OtherKey"), nullptr);
+    RemoveWindowObject(wnd, "TestHook");
+    EXPECT_EQ(GetWindowObject(wnd, "TestHook"), nullptr);
+    SetWindowObject(wnd, "TestHook", &hook);
+    // A handle the platform hands out again must not lead back to the control or to a hook of the old window.
+    edit->DestroyHandle();
+    EXPECT_EQ(TWinControl::FromHandle(wnd), nullptr);
+    EXPECT_EQ(GetWindowObject(wnd, "TestHook"), nullptr);
     delete form;
 }

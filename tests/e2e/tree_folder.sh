@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# End to end, the folder tree: with the stored folder holding the sub-folders "chosen" and "other", open the
+# options window from the tray menu; the tree shows the stored folder selected. A double click opens it, a
+# click on "chosen" selects that folder, OK hides the window, and the next take goes into "chosen". Quit
+# stores the folder the tree gave (upper case, trailing backslash).
+#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/wine-env.sh"
+exe="${TAPEWING_EXE:?}"
+art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
+mkdir -p "$art"
+pid=0
+source "$root/tests/e2e/lib.sh"
+key='HKCU\SOFTWARE\Larkmoor\Tapewing'
+here="$root/tests/e2e"
+
+takes=$(mktemp -d /tmp/tapewing-tree.XXXXXX)
+mkdir "$takes/chosen" "$takes/other"
+dos_takes="Z:$(echo "$takes" | tr / '\\')\\"
+chosen="$(echo "$dos_takes" | tr a-z A-Z)CHOSEN\\"
+cleanup() { kill "$pid" 2>/dev/null; rm -rf "$takes"; }
+trap cleanup EXIT
+
+# The tree paints its selected caption in these colours (focused, unfocused).
+colours() {
+  wine reg query 'HKCU\Control Panel\Colors' /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/.*REG_SZ[[:space:]]*//p"
+}
+hilight=$(colours Hilight); face=$(colours ButtonFace)
+# Prints "<top> <bottom> <left> <right>" of the selected row of options window $1.
+selected_row() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 "$art/options.ppm" 2>/dev/null
+  python3 "$here/tree_selection.py" "$hilight" "$face" < "$art/options.ppm"
+}
+
+clear_tray
+wine reg add "$key" /v basedir /t REG_SZ /d "$dos_takes" /f >/dev/null
+wine reg add "$key" /v basename /t REG_SZ /d Record /f >/dev/null
+wine "$exe" >/dev/null 2>&1 &
+pid=$!
+click_icon 3
+sleep 3
+xdotool key o
+opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open"
+sleep 2
+row=$(selected_row "$opts") || fail "the tree shows no selected folder"
+read -r top bottom _ _ <<< "$row"
+echo "stored folder selected at rows $top-$bottom"
+eval "$(xdotool getwindowgeometry --shell "$opts")"
+xdotool mousemove $((X + 60)) $((Y + (top + bottom) / 2)) sleep 0.3 click --repeat 2 --delay 80 1
+sleep 1.5
+pitch=$((bottom - top + 2))
+xdotool mousemove $((X + 45)) $((Y + (top + bottom) / 2 + pitch)) sleep 0.3 click 1
+sleep 1.5
+import -window root "$art/options-tree.png"
+echo "screenshot: $art/options-tree.png"
+row=$(selected_row "$opts") || fail "no selected folder after the click"
+read -r top2 _ _ _ <<< "$row"
+[ "$top2" -eq $((top + pitch)) ] || fail "the click did not select the first sub-folder (row $top2, expected $((top + pitch)))"
+click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
+wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window"
+
+echo "a take into the folder picked in the tree"
+click_icon 1
+rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
+title=$(xdotool getwindowname "$rec")
+echo "window: $title"
+[ "$title" = "Recording ${chosen}Record1.wav" ] || fail "the take does not go into the chosen folder"
+sleep 1.5
+click_client "$rec" $STOP_X $STOP_Y
+wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
+python3 "$here/wav_check.py" "$takes/chosen/Record1.wav" --max-seconds 6 || fail "the take in the chosen folder"
+
+click_icon 3
+sleep 2
+xdotool key q
+wait_exit 60 || fail "the program did not end after Quit"
+stored=$(wine reg query "$key" /v basedir 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p')
+[ "$stored" = "$chosen" ] || fail "stored folder is '$stored', expected '$chosen'"
+echo "PASS tree_folder"
