@@ -106,7 +106,7 @@ TDirTree::TDirTree(TComponent* AOwner) : TCustomTreeView(AOwner), FImageList(std
         TPidl owned(drives);
         TComRef<IShellFolder> desktop;
         if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())))
-            if (FAILED(desktop->BindToObject(drives, nullptr, IID_IShellFolder,
+            if (FAILED(desktop->BindToObject(drives, nullptr, __uuidof(IShellFolder),
                                              reinterpret_cast<void**>(FDrivesFolder.Put()))))
                 FDrivesFolder.Reset();
     }
@@ -758,7 +758,7 @@ int TDirTree::ShareOverlayIndex(TTreeNode* node)
     e->ItemIdList.reset();
     if (FAILED(folder->ParseDisplayName(Handle(), nullptr, wide, &eaten, &pidl, nullptr)) || !pidl) return -1;
     e->ItemIdList.reset(pidl);
-    if (FAILED(folder->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(e->ShellFolder.Put()))))
+    if (FAILED(folder->BindToObject(pidl, nullptr, __uuidof(IShellFolder), reinterpret_cast<void**>(e->ShellFolder.Put()))))
         return -1;
     SFGAOF attr = SFGAO_SHARE;
     LPCITEMIDLIST items[1] = {pidl};
