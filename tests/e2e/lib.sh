@@ -1,5 +1,16 @@
-# Shared by the end-to-end scripts (sourced after scripts/wine-env.sh): finding, waiting for and clicking the
-# program's windows and its tray icon on the virtual display. The caller sets root, pid and art.
+# Shared by the end-to-end scripts, sourced first: brings up Wine, the display and the sound server, reads
+#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
+# and offers finding, waiting for and clicking the program's windows and its tray icon on the virtual display.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+source "$root/scripts/wine-env.sh"
+exe="${TAPEWING_EXE:?}"
+art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
+mkdir -p "$art"
+pid=0
+key='HKCU\SOFTWARE\Larkmoor\Tapewing'
+
 fail() { echo "FAIL: $*"; import -window root "$art/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
 
 # Waits up to $2 seconds for a window whose name matches $1; prints its id.
@@ -65,7 +76,7 @@ clear_tray() {
 read_window() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 "$art/window.ppm" 2>/dev/null
-  python3 "$root/tests/e2e/recwin_read.py" < "$art/window.ppm"
+  python3 "$here/recwin_read.py" < "$art/window.ppm"
 }
 
 # Clicks a button of recording window $1 at client position ($2, $3), using the client origin found on screen.

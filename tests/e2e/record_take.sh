@@ -4,17 +4,7 @@
 # meter shows lit segments; Stop keeps Record1.wav with the tone and a correct header. Then: Cancel leaves no
 # file, a take stopped at once is a valid WAV, a base name the platform refuses shows the error and the window
 # still closes, and a program killed mid-take leaves a valid WAV.
-#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-source "$root/scripts/wine-env.sh"
-exe="${TAPEWING_EXE:?}"
-art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
-mkdir -p "$art"
-pid=0
-source "$root/tests/e2e/lib.sh"
-key='HKCU\SOFTWARE\Larkmoor\Tapewing'
-here="$root/tests/e2e"
+source "$(dirname "$0")/lib.sh"
 
 takes=$(mktemp -d /tmp/tapewing-takes.XXXXXX)
 dos_takes="Z:$(echo "$takes" | tr / '\\')\\"

@@ -2,15 +2,7 @@
 # End to end: start tapewing.exe in the prepared Wine prefix on the virtual display, open the options window
 # from the tray menu, close it with OK, quit from the tray menu, and check the settings in the registry.
 # Then store other settings and check that a second start shows them.
-#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-source "$root/scripts/wine-env.sh"
-exe="${TAPEWING_EXE:?}"
-art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
-mkdir -p "$art"
-key='HKCU\SOFTWARE\Larkmoor\Tapewing'
-source "$root/tests/e2e/lib.sh"
+source "$(dirname "$0")/lib.sh"
 
 wine reg delete "$key" /f >/dev/null 2>&1
 clear_tray

@@ -3,17 +3,7 @@
 # options window from the tray menu; the tree shows the stored folder selected. A double click opens it, a
 # click on "chosen" selects that folder, OK hides the window, and the next take goes into "chosen". Quit
 # stores the folder the tree gave (upper case, trailing backslash).
-#   TAPEWING_EXE  the program;  ARTEFACTS  folder for screenshots
-set -uo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-source "$root/scripts/wine-env.sh"
-exe="${TAPEWING_EXE:?}"
-art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
-mkdir -p "$art"
-pid=0
-source "$root/tests/e2e/lib.sh"
-key='HKCU\SOFTWARE\Larkmoor\Tapewing'
-here="$root/tests/e2e"
+source "$(dirname "$0")/lib.sh"
 
 takes=$(mktemp -d /tmp/tapewing-tree.XXXXXX)
 mkdir "$takes/chosen" "$takes/other"
@@ -50,6 +40,9 @@ echo "stored folder selected at rows $top-$bottom"
 eval "$(xdotool getwindowgeometry --shell "$opts")"
 xdotool mousemove $((X + 60)) $((Y + (top + bottom) / 2)) sleep 0.3 click --repeat 2 --delay 80 1
 sleep 1.5
+# Opening the folder may scroll the tree to show its sub-folders: find the folder again.
+row=$(selected_row "$opts") || fail "no selected folder after the double click"
+read -r top bottom _ _ <<< "$row"
 pitch=$((bottom - top + 2))
 xdotool mousemove $((X + 45)) $((Y + (top + bottom) / 2 + pitch)) sleep 0.3 click 1
 sleep 1.5
