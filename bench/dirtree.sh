@@ -8,4 +8,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}/win32"
 source "$root/scripts/wine-env.sh"
 DIRTREE_BENCH=1 sh "$root/tests/dirtree/run_dirtree_tests.sh" "$build/tests/dirtree/dirtree_tests.exe" \
-  --gtest_filter='*Benchmark' 2>&1 | grep -E '^(expand|OpenPath|ReadDrives)|FAILED'
+  --gtest_filter='*Benchmark' 2>&1 | grep -E '^(expand|OpenPath|ReadDrives)|Failure|FAILED'
