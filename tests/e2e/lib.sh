@@ -58,6 +58,33 @@ wait_exit() {
   return 1
 }
 
+# Opens the options window from the tray menu and waits for it; sets opts to its window. $1 names the run.
+open_options() {
+  click_icon 3
+  sleep 3
+  xdotool key o
+  opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open${1:+ ($1)}"
+}
+
+# Quits from the tray menu and waits up to $1 seconds (default 60) for the program to end. $2 names the run.
+quit_program() {
+  click_icon 3
+  sleep 2
+  xdotool key q
+  wait_exit "${1:-60}" || fail "the program did not end after Quit${2:+ ($2)}"
+}
+
+# Starts a take with a left click on the tray icon; sets rec to the recording window and checks that its
+# title names the file $1.
+start_take() {
+  local title
+  click_icon 1
+  rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
+  title=$(xdotool getwindowname "$rec")
+  echo "window: $title"
+  [ "$title" = "Recording $1" ] || fail "window title is '$title', expected 'Recording $1'"
+}
+
 # Icons left by a program that was killed stay in Wine's tray until something touches them: a click on one
 # whose window is gone removes it. Call only while none of our programs runs.
 clear_tray() {

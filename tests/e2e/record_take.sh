@@ -24,22 +24,12 @@ start_program() {
   wine "$exe" >/dev/null 2>&1 &
   pid=$!
 }
-quit_program() {
-  click_icon 3
-  sleep 2
-  xdotool key q
-  wait_exit 60 || fail "the program did not end after Quit"
-}
 
 
 clear_tray
 echo "take 1: record about 3 s and stop"
 start_program Record
-click_icon 1
-rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
-title=$(xdotool getwindowname "$rec")
-echo "window: $title"
-[ "$title" = "Recording ${dos_takes}Record1.wav" ] || fail "window title is '$title'"
+start_take "${dos_takes}Record1.wav"
 sleep 3
 import -window root "$art/recording.png"
 echo "screenshot: $art/recording.png"
@@ -93,8 +83,7 @@ quit_program
 
 echo "killed in the middle of a take"
 start_program Killed
-click_icon 1
-rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
+start_take "${dos_takes}Killed1.wav"
 sleep 3
 kill -9 "$pid"
 wait "$pid" 2>/dev/null

@@ -12,10 +12,7 @@ clear_tray
 options_round() {
   wine "$exe" &
   pid=$!
-  click_icon 3
-  sleep 3
-  xdotool key o
-  opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open ($2)"
+  open_options "$2"
   sleep 2
   import -window root "$art/$1.png"
   echo "screenshot: $art/$1.png"
@@ -23,10 +20,7 @@ options_round() {
   eval "$(xdotool getwindowgeometry --shell "$opts")"
   click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
   wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window ($2)"
-  click_icon 3
-  sleep 3
-  xdotool key q
-  wait_exit 120 || fail "the program did not end after Quit ($2)"
+  quit_program 120 "$2"
 }
 
 echo "first start"

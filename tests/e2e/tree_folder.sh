@@ -29,10 +29,7 @@ wine reg add "$key" /v basedir /t REG_SZ /d "$dos_takes" /f >/dev/null
 wine reg add "$key" /v basename /t REG_SZ /d Record /f >/dev/null
 wine "$exe" >/dev/null 2>&1 &
 pid=$!
-click_icon 3
-sleep 3
-xdotool key o
-opts=$(wait_window '^Tapewing$' 60) || fail "options window did not open"
+open_options
 sleep 2
 row=$(selected_row "$opts") || fail "the tree shows no selected folder"
 read -r top bottom _ _ <<< "$row"
@@ -55,20 +52,13 @@ click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
 wait_gone '^Tapewing$' 30 || fail "OK did not hide the options window"
 
 echo "a take into the folder picked in the tree"
-click_icon 1
-rec=$(wait_window '^Recording ' 60) || fail "the recording window did not appear"
-title=$(xdotool getwindowname "$rec")
-echo "window: $title"
-[ "$title" = "Recording ${chosen}Record1.wav" ] || fail "the take does not go into the chosen folder"
+start_take "${chosen}Record1.wav"
 sleep 1.5
 click_client "$rec" $STOP_X $STOP_Y
 wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
 python3 "$here/wav_check.py" "$takes/chosen/Record1.wav" --max-seconds 6 || fail "the take in the chosen folder"
 
-click_icon 3
-sleep 2
-xdotool key q
-wait_exit 60 || fail "the program did not end after Quit"
+quit_program
 stored=$(wine reg query "$key" /v basedir 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p')
 [ "$stored" = "$chosen" ] || fail "stored folder is '$stored', expected '$chosen'"
 echo "PASS tree_folder"
