@@ -409,18 +409,18 @@ void TDirTree::ReadSubDirs(TTreeNode* node)
     for (const TFound& f : found) AddFoundDir(node, path, f.Name, f.Data, f.Attr);
 }
 
+int TDirTree::ShellIcon(const std::string& path)
+{
+    SHFILEINFOA sfi{};
+    SHGetFileInfoA(path.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
+    return sfi.iIcon;
+}
+
 TTreeNode* TDirTree::AddDirNode(TTreeNode* parent, const std::string& path, void* data)
 {
     if (!parent) return nullptr;
     std::string p = AddBackslash(path);
-    SHFILEINFOA sfi{};
-    SHGetFileInfoA(p.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-    std::string caption = DiskName(p);
-    TTreeNode* node = AddChild(parent, caption);
-    AttachEntry(node, p, data);
-    if (TDirEntry* pe = EntryOf(parent)) EntryOf(node)->DiskPath = pe->DiskPath + caption + "\\";
-    SetNodeIcons(node, sfi.iIcon);
-    return node;
+    return AddFolderNode(parent, p, DiskName(p), data, ShellIcon(p));
 }
 
 // A folder just found by a search: its name is the file system's spelling already, and only a folder marked
@@ -429,17 +429,18 @@ TTreeNode* TDirTree::AddDirNode(TTreeNode* parent, const std::string& path, void
 TTreeNode* TDirTree::AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data,
                                  int attr)
 {
-    TDirEntry* pe = EntryOf(parent);
-    int icon = FClosedFolderIcon;
-    if (attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) {
-        SHFILEINFOA sfi{};
-        SHGetFileInfoA((pe->DiskPath + name + "\\").c_str(), 0, &sfi, sizeof sfi,
-                       SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-        icon = sfi.iIcon;
-    }
-    TTreeNode* node = AddChild(parent, name);
-    AttachEntry(node, path + name + "\\", data);
-    EntryOf(node)->DiskPath = pe->DiskPath + name + "\\";
+    int icon = attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)
+                   ? ShellIcon(EntryOf(parent)->DiskPath + name + "\\")
+                   : FClosedFolderIcon;
+    return AddFolderNode(parent, path + name + "\\", name, data, icon);
+}
+
+TTreeNode* TDirTree::AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption,
+                                   void* data, int icon)
+{
+    TTreeNode* node = AddChild(parent, caption);
+    AttachEntry(node, path, data);
+    if (TDirEntry* pe = EntryOf(parent)) EntryOf(node)->DiskPath = pe->DiskPath + caption + "\\";
     SetNodeIcons(node, icon);
     return node;
 }

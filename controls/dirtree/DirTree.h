@@ -167,6 +167,9 @@ private:
     void GiveDriveChildren(TTreeNode* node, const std::string& root);
     bool FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first);
     TTreeNode* AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data, int attr);
+    TTreeNode* AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption, void* data,
+                             int icon);
+    static int ShellIcon(const std::string& path);
     void WalkShareOverlay(TTreeNode* first, bool on);
     void DropFiles(HDROP drop);
     void HookOwner();
