@@ -39,6 +39,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner, "TFORM1")
     Field("TrayIcon", TrayIcon);
     Publish<TNotifyEvent>("FormCreate", [this](TObject* s) { FormCreate(s); });
     Publish<TCloseEvent>("FormClose", [this](TObject* s, TCloseAction& a) { FormClose(s, a); });
+    Publish<TCloseQueryEvent>("FormCloseQuery", [this](TObject* s, bool& c) { FormCloseQuery(s, c); });
     Publish<TNotifyEvent>("FormDestroy", [this](TObject* s) { FormDestroy(s); });
     Publish<TNotifyEvent>("FormShow", [this](TObject* s) { FormShow(s); });
     Publish<TNotifyEvent>("Selectdirectory1Click", [this](TObject* s) { Selectdirectory1Click(s); });
@@ -81,9 +82,24 @@ void TForm1::About1Click(TObject* Sender)
     ShowAboutBox();
 }
 
-void TForm1::Quit1Click(TObject* Sender) { Close(); }
+void TForm1::Quit1Click(TObject* Sender) { QuitProgram(); }
 
-void TForm1::QuitProgram() { Close(); }
+void TForm1::QuitProgram()
+{
+    FQuitting = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{FQuitting};
+    Close();
+}
+
+void TForm1::FormCloseQuery(TObject* Sender, bool& CanClose)
+{
+    // The options window is left by OK, the program by "&Quit": Alt+F4 or a close message must not end
+    // the program behind the user's back.
+    CanClose = FQuitting;
+}
 
 void TForm1::Button1Click(TObject* Sender)
 {

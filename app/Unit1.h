@@ -30,6 +30,7 @@ public:
 
     void FormCreate(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
     void FormDestroy(TObject* Sender);
     void FormShow(TObject* Sender);
     void Selectdirectory1Click(TObject* Sender);
@@ -50,6 +51,10 @@ public:
 
     // Ends the program the way "&Quit" does, so the settings are written.
     void QuitProgram();
+
+private:
+    // Set only while the program itself ends: every other close request (Alt+F4, a close message) is refused.
+    bool FQuitting = false;
 };
 
 extern TForm1* Form1;

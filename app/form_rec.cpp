@@ -19,6 +19,7 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner, "TFORM2")
     Field("ImageList1", ImageList1);
     Publish<TNotifyEvent>("FormCreate", [this](TObject* s) { FormCreate(s); });
     Publish<TNotifyEvent>("FormShow", [this](TObject* s) { FormShow(s); });
+    Publish<TCloseQueryEvent>("FormCloseQuery", [this](TObject* s, bool& c) { FormCloseQuery(s, c); });
     Publish<TNotifyEvent>("FormDestroy", [this](TObject* s) { FormDestroy(s); });
     Publish<TNotifyEvent>("Timer1Timer", [this](TObject* s) { Timer1Timer(s); });
     Publish<TNotifyEvent>("HBtnStopClick", [this](TObject* s) { HBtnStopClick(s); });
@@ -61,6 +62,7 @@ void TForm2::ShowMeterImage(int index)
 
 void TForm2::FormShow(TObject* Sender)
 {
+    FTakeEnded = false;
     Clock.Reset();
     PreviousLevel = kInitialMeterLevel;
     LCDLabel1->SetCaption("00:00");
@@ -90,8 +92,16 @@ void TForm2::Timer1Timer(TObject* Sender)
     PreviousLevel = CurrentLevel;
 }
 
+void TForm2::FormCloseQuery(TObject* Sender, bool& CanClose)
+{
+    // Alt+F4 or a close message would hide the window while the recorder goes on writing: refused, the take
+    // goes on until Stop or Cancel.
+    CanClose = FTakeEnded;
+}
+
 void TForm2::HBtnStopClick(TObject* Sender)
 {
+    FTakeEnded = true;
     Timer1->SetEnabled(false);
     SetModalResult(mrOk);
     Audio1->Recorder().StopRecording();

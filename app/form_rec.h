@@ -29,6 +29,7 @@ public:
 
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
     void Timer1Timer(TObject* Sender);
     void HBtnStopClick(TObject* Sender);
     void HbtnCancelClick(TObject* Sender);
@@ -51,6 +52,8 @@ private:
     void ReadLevel(int& left, int& right);
 
     std::unique_ptr<TBitmap> MeterBitmap;
+    // Set by Stop and Cancel: only they end a take, so only they may close the window.
+    bool FTakeEnded = false;
 };
 
 extern TForm2* Form2;

@@ -50,6 +50,7 @@ bool TRecorder::OpenRecorder()
     FAddIndex = 0;
     FDoneIndex = 0;
     FBuffersDone = 0;
+    for (auto& processed : FProcessed) processed = false;
     FLastPeak.store(0, std::memory_order_relaxed);  // a new take starts with a silent meter
     // Without a format record there is nothing the device could fill.
     MMRESULT r = MMSYSERR_INVALPARAM;
@@ -106,6 +107,7 @@ bool TRecorder::AddInputBuffer()
 {
     WAVEHDR* h = FHeaders[FAddIndex].get();
     h->dwBytesRecorded = 0;
+    FProcessed[FAddIndex] = false;
     MMRESULT r = waveInAddBuffer(FWaveIn, h, sizeof(WAVEHDR));
     if (r != MMSYSERR_NOERROR) {
         StopRecording();
@@ -151,8 +153,11 @@ void TRecorder::WaitForCallback() const
 bool TRecorder::StopRecording()
 {
     FIsActive = false;
+    const bool wasOpen = FIsOpen;
     bool result = CloseRecorder();
     WaitForCallback();
+    FTailBytes = 0;
+    if (wasOpen && !FIsOpen) AppendReturnedBuffers();
     if (FFileOpen) FinishWaveFile();
     // Buffer-done messages still queued belong to the take that just ended.
     MSG msg;
@@ -197,14 +202,7 @@ void TRecorder::ProcessBuffer() noexcept
     if (n > 0) FLastPeak.store(BufferPeak(data, n, FBitsPerSample), std::memory_order_relaxed);
     try {
         if (CheckTrigger(data, n)) {
-            if (FAppending) {
-                TWaveAppender::TResult r = FAppender.Append(data, n);
-                if (r != TWaveAppender::arOk) {
-                    FAppendErrorCode = r == TWaveAppender::arWriteFailed ? FAppender.ErrorCode : 0;
-                    FAppendFailure = r;
-                    FAppending = false;
-                }
-            }
+            AppendToFile(data, n);
             const TNotifyAudioRecordEvent& onRecord = FOwner.OnRecord;
             if (onRecord) {
                 if (FSplitChannels) {
@@ -223,11 +221,34 @@ void TRecorder::ProcessBuffer() noexcept
         }
     }
     if (n > 0) {
+        FProcessed[slot] = true;
         PostMessageA(NotifyWindow(), kBufferDoneMessage, 0, 0);
         FDoneIndex.store(NextSlot(slot));
         FBuffersDone.fetch_add(1);
     }
     FInCallback.fetch_sub(1);
+}
+
+bool TRecorder::AppendToFile(const std::uint8_t* data, std::uint32_t n) noexcept
+{
+    if (!FAppending) return false;
+    TWaveAppender::TResult r = FAppender.Append(data, n);
+    if (r == TWaveAppender::arOk) return true;
+    FAppendErrorCode = r == TWaveAppender::arWriteFailed ? FAppender.ErrorCode : 0;
+    FAppendFailure = r;
+    FAppending = false;
+    return false;
+}
+
+void TRecorder::AppendReturnedBuffers() noexcept
+{
+    int slot = FDoneIndex.load();
+    for (int i = 0; i < kRingSlots; ++i, slot = NextSlot(slot)) {
+        const std::uint32_t n = FHeaders[slot]->dwBytesRecorded & 0xFFFF;
+        if (FProcessed[slot] || n == 0) continue;
+        FProcessed[slot] = true;
+        if (CheckTrigger(FBuffers[slot].get(), n) && AppendToFile(FBuffers[slot].get(), n)) FTailBytes += n;
+    }
 }
 
 bool TRecorder::CheckTrigger(const std::uint8_t* data, std::uint32_t n) noexcept
@@ -275,6 +296,9 @@ void TRecorder::SetSplitChannels(bool value) { FSplitChannels = FChannels == Ste
 void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStream* right)
 {
     if (fileName.empty()) {
+        // No new file: the open one is finished rather than left growing under the next buffers.
+        if (FFileOpen) FinishWaveFile();
+        FAppending = false;
         FFileOpen = false;
         return;
     }

@@ -54,6 +54,8 @@ public:
     int LastPeak() const { return FLastPeak.load(std::memory_order_relaxed); }
     // Buffers processed by the callback since the last open (with data, while active).
     unsigned BuffersDone() const { return FBuffersDone.load(); }
+    // Bytes that the last StopRecording took from the buffers the device handed back unfinished.
+    std::uint32_t TailBytes() const { return FTailBytes; }
     HWND NotifyWindow() const { return FWindow ? FWindow->Handle() : nullptr; }
 
     // The take file may not grow past this many bytes (4 GiB - 1; tests use small limits).
@@ -73,6 +75,11 @@ public:
 
 private:
     void ProcessBuffer() noexcept;
+    // Appends n bytes to the take file while it accepts data; a failure is kept for ReportCallbackFailures.
+    bool AppendToFile(const std::uint8_t* data, std::uint32_t n) noexcept;
+    // After the device is closed: the audio of the buffers it handed back without the callback writing them
+    // (the one being filled at the stop among them) goes to the file, in ring order.
+    void AppendReturnedBuffers() noexcept;
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Turns what the callback kept into ErrorMessage text, and re-raises an OnRecord handler's exception
     // here on the main thread.
@@ -94,6 +101,9 @@ private:
     std::atomic<int> FLastPeak{0};
     std::atomic<int> FInCallback{0};
     std::atomic<unsigned> FBuffersDone{0};
+    // Per slot: the callback has processed what the device returned in it (cleared when it goes back).
+    std::atomic<bool> FProcessed[kRingSlots] = {};
+    std::uint32_t FTailBytes = 0;
     std::exception_ptr FCallbackException;
     std::atomic<bool> FCallbackExceptionTaken{false};
     std::atomic<bool> FCallbackExceptionReady{false};

@@ -314,6 +314,19 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     OpenForCallbacks(rec);
     std::vector<std::uint8_t> buffer(8192, 200);
 
+    // An empty name finishes the open file: later buffers no longer reach it.
+    std::string earlier = TempPath("earlier.wav");
+    rec.CreateWaveFile(earlier);
+    Deliver(rec, buffer);
+    rec.CreateWaveFile("");
+    EXPECT_FALSE(rec.FileOpen());
+    Deliver(rec, buffer);
+    TWavInfo finished = ParseWav(ReadWholeFile(earlier));
+    EXPECT_EQ(44u + 8192, finished.FileSize);
+    EXPECT_EQ(8192u, finished.DataSize);
+    EXPECT_EQ(8192u + 36, finished.RiffSize);
+    EXPECT_TRUE(DeleteFileA(earlier.c_str())) << "the file is still open";
+
     // Small limit in place of 4 GiB - 1: the third buffer would pass it and is discarded.
     std::string path = TempPath("limit.wav");
     rec.CreateWaveFile(path);

@@ -141,6 +141,27 @@ TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
     EXPECT_TRUE(Form->TrayIcon->Enabled());
 }
 
+TEST_F(Form1Test, CloseRequestsLeaveTheOptionsWindowUpAndOnlyQuitEnds)
+{
+    Create();
+    Form->Selectdirectory1Click(nullptr);
+    Form->Edit1->SetText(Folder);
+    // Alt+F4 arrives as the system command, which the platform turns into WM_CLOSE; the application window
+    // passes its own close on to the main window.
+    SendMessageA(Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(Application->Handle(), WM_CLOSE, 0, 0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program was ended";
+    EXPECT_TRUE(Form->Visible());
+    EXPECT_FALSE(Form->TrayIcon->Enabled());
+    EXPECT_NE(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
+
+    Form->Quit1Click(nullptr);
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
+}
+
 TEST_F(Form1Test, TakesGetTheFirstFreeNumberGapsFirst)
 {
     Create();

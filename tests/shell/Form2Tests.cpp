@@ -192,4 +192,48 @@ TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
     EXPECT_GE(ReadAll(Folder + "Record1.wav").size(), 44u);
 }
 
+// Close requests in the middle of a take, then Stop, from inside the modal loop.
+struct TCloseDuringTake {
+    std::string Path;
+    bool VisibleAfterClose = false, TimerAfterClose = false;
+    std::size_t SizeAtClose = 0, SizeBeforeStop = 0;
+} g_closeDuringTake;
+
+VOID CALLBACK StopAfterCloseRequests(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    TCloseDuringTake& t = g_closeDuringTake;
+    t.VisibleAfterClose = Form2->Visible() && IsWindowVisible(Form2->Handle());
+    t.TimerAfterClose = Form2->Timer1->Enabled();
+    t.SizeBeforeStop = ReadAll(t.Path).size();
+    if (Form2->HBtnStop->OnClick) Form2->HBtnStop->OnClick(Form2->HBtnStop);
+}
+
+VOID CALLBACK RequestClose(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_closeDuringTake.SizeAtClose = ReadAll(g_closeDuringTake.Path).size();
+    SendMessageA(Form2->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(Form2->Handle(), WM_CLOSE, 0, 0);
+    SetTimer(nullptr, 0, 1200, StopAfterCloseRequests);
+}
+
+TEST_F(Form2Test, CloseRequestsDoNotEndATakeOnlyStopDoes)
+{
+    g_closeDuringTake = {};
+    g_closeDuringTake.Path = Folder + "Record1.wav";
+    SetTimer(nullptr, 0, 900, RequestClose);
+    Main->TrayIconClick(nullptr);
+    EXPECT_TRUE(g_closeDuringTake.VisibleAfterClose);
+    EXPECT_TRUE(g_closeDuringTake.TimerAfterClose);
+    // The take went on: at least a few of the 0.19 s buffers arrived after the close requests.
+    EXPECT_GE(g_closeDuringTake.SizeBeforeStop, g_closeDuringTake.SizeAtClose + 3 * 32768);
+    EXPECT_FALSE(Rec->Visible());
+    EXPECT_TRUE(Main->TrayIcon->Enabled());
+    std::vector<std::uint8_t> wav = ReadAll(g_closeDuringTake.Path);
+    ASSERT_GE(wav.size(), g_closeDuringTake.SizeBeforeStop);
+    EXPECT_EQ(U32(wav, 40), wav.size() - 44);
+    EXPECT_EQ(U32(wav, 4), wav.size() - 8);
+}
+
 }  // namespace
