@@ -223,7 +223,8 @@ public:
     void DefaultHandler(TMessage& Message);
     static TWinControl* FromHandle(HWND wnd);
     UINT ControlId() const { return FControlId; }
-    // Enter and Escape in a form press these (push buttons answer).
+    // Enter and Escape in a form press these (push buttons answer); Enter and Space press a focused push button.
+    virtual bool IsPushButton() const { return false; }
     virtual bool IsDefaultButton() const { return false; }
     virtual bool IsCancelButton() const { return false; }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <exception>
 
@@ -196,6 +197,104 @@ void TCustomForm::SetActiveControl(TWinControl* control)
     if (control && FHandle && IsWindowVisible(FHandle)) control->SetFocus();
 }
 
+namespace {
+void CollectTabStops(const TWinControl* parent, std::vector<TWinControl*>& out)
+{
+    std::vector<TWinControl*> children;
+    for (int i = 0; i < parent->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(parent->Controls(i))) children.push_back(w);
+    // Controls without a tab order keep their creation order after the others.
+    auto place = [](const TWinControl* c) { return c->TabOrder() < 0 ? INT_MAX : c->TabOrder(); };
+    std::stable_sort(children.begin(), children.end(),
+                     [&](const TWinControl* a, const TWinControl* b) { return place(a) < place(b); });
+    for (TWinControl* c : children) {
+        if (!c->HandleAllocated() || !IsWindowVisible(c->Handle()) || !IsWindowEnabled(c->Handle())) continue;
+        if (c->TabStop()) out.push_back(c);
+        CollectTabStops(c, out);
+    }
+}
+}  // namespace
+
+std::vector<TWinControl*> TCustomForm::TabStops() const
+{
+    std::vector<TWinControl*> stops;
+    CollectTabStops(this, stops);
+    return stops;
+}
+
+void TCustomForm::FocusTabStop(TWinControl* control)
+{
+    SetActiveControl(control);
+    HWND wnd = control->Handle();
+    if (SendMessageA(wnd, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(wnd, EM_SETSEL, 0, -1);
+}
+
+void TCustomForm::SelectNext(bool forward)
+{
+    std::vector<TWinControl*> stops = TabStops();
+    if (stops.empty()) return;
+    HWND focus = GetFocus();
+    auto at = std::find_if(stops.begin(), stops.end(), [&](TWinControl* c) {
+        return c->Handle() == focus || IsChild(c->Handle(), focus);
+    });
+    const int n = static_cast<int>(stops.size());
+    int index;
+    if (at == stops.end()) index = forward ? 0 : n - 1;
+    else index = (static_cast<int>(at - stops.begin()) + (forward ? 1 : n - 1)) % n;
+    FocusTabStop(stops[index]);
+}
+
+void TCustomForm::SelectFirst()
+{
+    std::vector<TWinControl*> stops = TabStops();
+    if (FInitialControl && std::find(stops.begin(), stops.end(), FInitialControl) != stops.end())
+        FocusTabStop(FInitialControl);
+    else if (!stops.empty())
+        FocusTabStop(stops.front());
+}
+
+TWinControl* TCustomForm::FindButton(bool (TWinControl::*which)() const) const
+{
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(Components(i));
+            w && (w->*which)() && w->HandleAllocated() && IsWindowVisible(w->Handle()) && IsWindowEnabled(w->Handle()))
+            return w;
+    return nullptr;
+}
+
+bool TCustomForm::DialogKey(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN) return false;
+    const WPARAM key = msg.wParam;
+    if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
+    if (GetKeyState(VK_MENU) < 0 || GetKeyState(VK_CONTROL) < 0) return false;
+    HWND focus = GetFocus();
+    if (focus && focus != FHandle && !IsChild(FHandle, focus)) return false;
+    const LRESULT code =
+        focus ? SendMessageA(focus, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg)) : 0;
+    if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    TWinControl* button = nullptr;
+    switch (key) {
+    case VK_TAB:
+        if (code & DLGC_WANTTAB) return false;
+        SelectNext(GetKeyState(VK_SHIFT) >= 0);
+        return true;
+    case VK_RETURN:
+        if (TWinControl* focused = FromHandle(focus); focused && focused->IsPushButton())
+            button = focused;
+        else
+            button = FindButton(&TWinControl::IsDefaultButton);
+        break;
+    default:
+        button = FindButton(&TWinControl::IsCancelButton);
+        if (!button) return false;
+        break;
+    }
+    // Enter without a button to press is still the dialog's: an edit field would only beep at it.
+    if (button) SafeCall([button] { button->Click(); });
+    return true;
+}
+
 void TCustomForm::ApplyFirstShowPosition()
 {
     // Centred the first time; afterwards the form comes back where it was.
@@ -224,7 +323,7 @@ void TCustomForm::SetVisible(bool value)
         if (FFormStyle == fsStayOnTop)
             SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         SetForegroundWindow(wnd);
-        if (FActiveControl) FActiveControl->SetFocus();
+        SelectFirst();
     } else {
         ShowWindow(wnd, SW_HIDE);
         if (OnHide) OnHide(this);
@@ -367,25 +466,9 @@ void TCustomForm::WndProc(TMessage& Message)
             return;
         }
         break;
-    case DM_GETDEFID:
-        // Enter presses the default button: IsDialogMessage asks for it.
-        for (int i = 0; i < ComponentCount(); ++i)
-            if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->IsDefaultButton()) {
-                Message.Result = MAKELRESULT(w->ControlId(), DC_HASDEFID);
-                return;
-            }
-        Message.Result = 0;
-        return;
     case WM_COMMAND:
-        if (Message.LParam == 0 || LOWORD(Message.WParam) == IDCANCEL) {
-            // Escape through the dialog manager: the cancel button, if any.
-            if (LOWORD(Message.WParam) == IDCANCEL) {
-                for (int i = 0; i < ComponentCount(); ++i)
-                    if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->IsCancelButton()) {
-                        w->Click();
-                        return;
-                    }
-            }
+        if (Message.LParam == 0) {
+            // A menu or accelerator command naming one of the form's controls.
             for (int i = 0; i < ComponentCount(); ++i)
                 if (auto* w = dynamic_cast<TWinControl*>(Components(i)); w && w->ControlId() == LOWORD(Message.WParam)) {
                     w->Click();
@@ -425,7 +508,7 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
         if (it == std::end(names)) throw ELayoutError("Unknown position " + value.Str);
         SetPosition(static_cast<TPosition>(it - std::begin(names)));
     } else if (name == "Icon") FIcon.LoadFromBytes(value.Bytes);
-    else if (name == "ActiveControl") FActiveControl = dynamic_cast<TWinControl*>(value.AsComponent());
+    else if (name == "ActiveControl") FInitialControl = FActiveControl = dynamic_cast<TWinControl*>(value.AsComponent());
     else if (name == "OnCreate") OnCreate = value.AsEvent<TNotifyEvent>();
     else if (name == "OnShow") OnShow = value.AsEvent<TNotifyEvent>();
     else if (name == "OnHide") OnHide = value.AsEvent<TNotifyEvent>();
@@ -520,11 +603,11 @@ bool TApplication::ProcessMessage(MSG& msg)
         FTerminated = true;
         return true;
     }
-    // Tab, Enter and Escape in the forms work through the dialog manager.
-    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && TWinControl::FromHandle(root) &&
-        IsDialogMessageA(root, &msg))
-        return true;
+    // Tab, Enter and Escape in the forms work as in the platform's dialogs.
+    if (msg.message == WM_KEYDOWN && msg.hwnd)
+        if (auto* form = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+            form && form->DialogKey(msg))
+            return true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;

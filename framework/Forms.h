@@ -64,6 +64,18 @@ public:
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* control);
 
+    // The keyboard of the platform's dialogs: Tab and Shift+Tab go round the tab stops in TabOrder order,
+    // Enter clicks the focused push button or else the default button, Escape the cancel button; a control
+    // that asks for the key itself (WM_GETDLGCODE) gets it. True when the key was used here.
+    bool DialogKey(const MSG& msg);
+    // The windowed controls Tab visits, in order: tab stops that are showing and enabled, containers'
+    // children at their container's place.
+    std::vector<TWinControl*> TabStops() const;
+    // Focuses the next (or previous) tab stop after the focused one, going round.
+    void SelectNext(bool forward);
+    // Focuses the layout's ActiveControl, else the first tab stop; runs each time the form is shown.
+    void SelectFirst();
+
     TNotifyEvent OnCreate, OnShow, OnHide, OnDestroy, OnActivate;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
@@ -99,6 +111,10 @@ protected:
 
 private:
     void ApplyFirstShowPosition();
+    // Focuses a tab stop the way a dialog does: an edit field gets its text selected.
+    void FocusTabStop(TWinControl* control);
+    // The first showing, enabled button of this form that answers the question.
+    TWinControl* FindButton(bool (TWinControl::*which)() const) const;
     void FinishLoading();
 
     std::string FLayoutName;
@@ -113,6 +129,7 @@ private:
     bool FShownOnce = false;
     bool FCreated = false;
     TWinControl* FActiveControl = nullptr;
+    TWinControl* FInitialControl = nullptr;  // the layout's ActiveControl
     std::map<std::string, std::any> FHandlers;
     std::map<std::string, std::function<void(TComponent*)>> FFields;
 };

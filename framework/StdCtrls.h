@@ -68,6 +68,7 @@ public:
     void SetDefault(bool value);
     bool Cancel() const { return FCancel; }
     void SetCancel(bool value) { FCancel = value; }
+    bool IsPushButton() const override { return true; }
     bool IsDefaultButton() const override { return FDefault; }
     bool IsCancelButton() const override { return FCancel; }
     int ModalResult = 0;  // given to the form when clicked

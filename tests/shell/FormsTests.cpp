@@ -265,3 +265,171 @@ TEST(WindowedControls, AWindowsObjectsGoWithItsLastMessage)
     EXPECT_EQ(GetWindowObject(wnd, "TestHook"), nullptr);
     delete form;
 }
+
+namespace {
+// A form with tab stops whose layout order differs from their tab order, a container, and two buttons.
+class TKeyForm : public TForm {
+public:
+    explicit TKeyForm(TComponent* owner) : TForm(owner)
+    {
+        Publish<TNotifyEvent>("OkClick", [this](TObject*) { Log.push_back("ok"); });
+        Publish<TNotifyEvent>("OtherClick", [this](TObject*) { Log.push_back("other"); });
+    }
+    std::vector<std::string> Log;
+};
+
+const char kKeyLayout[] = R"(
+TKeyForm F {
+  ClientWidth = 300
+  ClientHeight = 220
+  %s
+  TCustomTreeView Tree { Left = 10 Top = 10 Width = 120 Height = 90 TabOrder = 1 }
+  TEdit Name { Left = 140 Top = 10 Width = 100 Text = "Record" TabOrder = 3 }
+  TEdit Folder { Left = 140 Top = 40 Width = 100 Text = "Takes" TabOrder = 2 ReadOnly = True }
+  TButton Other { Left = 140 Top = 180 Caption = "Other" OnClick = OtherClick }
+  TPanel Box {
+    Left = 10 Top = 110 Width = 120 Height = 60 TabOrder = 4
+    TEdit Inner { Left = 5 Top = 5 Width = 100 }
+  }
+  TButton Ok { Left = 220 Top = 180 Caption = "OK" TabOrder = 0 OnClick = OkClick %s }
+})";
+
+TKeyForm* MakeKeyForm(const char* formExtra = "", const char* okExtra = "")
+{
+    RegisterComponentClass<TCustomTreeView>("TCustomTreeView");
+    auto* form = new TKeyForm(Application);
+    char text[2048];
+    std::snprintf(text, sizeof text, kKeyLayout, formExtra, okExtra);
+    form->InitLayoutFromText(text);
+    return form;
+}
+
+std::string FocusedName()
+{
+    TWinControl* c = TWinControl::FromHandle(GetFocus());
+    return c ? c->Name() : "?";
+}
+
+// A key as the keyboard sends it to the focused window, with Shift held or not, through the program's loop.
+void Press(WPARAM key, bool shift = false)
+{
+    BYTE state[256];
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    HWND focus = GetFocus();
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+    Application->ProcessMessages();
+    state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
+}
+}  // namespace
+
+TEST(DialogKeyboard, TabGoesRoundTheTabStopsInTabOrderBothWays)
+{
+    TKeyForm* form = MakeKeyForm();
+    form->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(FocusedName(), "Ok") << "the first tab stop has the focus when the form is shown";
+    std::vector<std::string> forward;
+    for (int i = 0; i < 6; ++i) {
+        Press(VK_TAB);
+        forward.push_back(FocusedName());
+    }
+    // The panel is no tab stop but its edit is, at the panel's place; Other has no tab order and comes last.
+    EXPECT_EQ(forward, (std::vector<std::string>{"Tree", "Folder", "Name", "Inner", "Other", "Ok"}));
+    Press(VK_TAB, true);
+    EXPECT_EQ(FocusedName(), "Other");
+    Press(VK_TAB, true);
+    Press(VK_TAB, true);
+    EXPECT_EQ(FocusedName(), "Name");
+    // Tabbing into an edit field selects its text, so typing replaces it.
+    DWORD from = 0, to = 0;
+    SendMessageA(GetFocus(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 6u);
+    // A disabled or hidden control is passed over.
+    dynamic_cast<TWinControl*>(form->FindComponent("Inner"))->SetEnabled(false);
+    dynamic_cast<TWinControl*>(form->FindComponent("Other"))->SetVisible(false);
+    Press(VK_TAB);
+    EXPECT_EQ(FocusedName(), "Ok");
+    // Shown again, the focus starts over at the first tab stop.
+    Press(VK_TAB);
+    form->Hide();
+    form->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(FocusedName(), "Ok");
+    EXPECT_TRUE(form->Log.empty());
+    form->Hide();
+    delete form;
+}
+
+TEST(DialogKeyboard, EnterAndSpaceClickTheFocusedButtonEnterTheDefaultOneAnywhere)
+{
+    // Without a default button Enter clicks only a focused push button.
+    TKeyForm* form = MakeKeyForm();
+    form->Show();
+    Application->ProcessMessages();
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log, std::vector<std::string>{"ok"});
+    Press(VK_SPACE);
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"ok", "ok"}));
+    Press(VK_TAB, true);
+    ASSERT_EQ(FocusedName(), "Other");
+    Press(VK_RETURN);
+    Press(VK_SPACE);
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"ok", "ok", "other", "other"}));
+    Press(VK_TAB);
+    Press(VK_TAB);
+    ASSERT_EQ(FocusedName(), "Tree");
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log.size(), 4u);
+    form->Hide();
+    delete form;
+
+    // With one, Enter in any control that does not want it clicks it; the focused push button still wins.
+    form = MakeKeyForm("", "Default = True");
+    auto* tree = dynamic_cast<TCustomTreeView*>(form->FindComponent("Tree"));
+    TTreeNode* first = tree->AddChild(nullptr, "first");
+    tree->AddChild(nullptr, "second");
+    tree->SetSelected(first);
+    form->Show();
+    Application->ProcessMessages();
+    Press(VK_TAB);
+    ASSERT_EQ(FocusedName(), "Tree");
+    // The arrows stay with the tree.
+    Press(VK_DOWN);
+    ASSERT_NE(tree->Selected(), nullptr);
+    EXPECT_EQ(tree->Selected()->Text(), "second");
+    EXPECT_EQ(FocusedName(), "Tree");
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log, std::vector<std::string>{"ok"});
+    Press(VK_TAB);
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"ok", "ok"}));
+    Press(VK_TAB, true);
+    Press(VK_TAB, true);
+    Press(VK_TAB, true);
+    ASSERT_EQ(FocusedName(), "Other");
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"ok", "ok", "other"}));
+    // A disabled default button is not clicked.
+    dynamic_cast<TWinControl*>(form->FindComponent("Ok"))->SetEnabled(false);
+    Press(VK_TAB);
+    Press(VK_TAB);
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Log.size(), 3u);
+    form->Hide();
+    delete form;
+}
+
+TEST(DialogKeyboard, TheLayoutsActiveControlIsFocusedFirst)
+{
+    TKeyForm* form = MakeKeyForm("ActiveControl = Name");
+    form->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(FocusedName(), "Name");
+    form->Hide();
+    delete form;
+}
