@@ -6,6 +6,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}/win32"
 source "$root/scripts/wine-env.sh"
+trap tapewing_env_stop EXIT
 runs="${RUNS:-3}"
 
 tray_visible() { xdotool search --onlyvisible --name '^Wine System Tray$' >/dev/null 2>&1; }

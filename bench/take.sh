@@ -6,6 +6,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}/win32"
 source "$root/scripts/wine-env.sh"
+trap tapewing_env_stop EXIT
 tone=$(mktemp /tmp/tapewing-tone.XXXXXX.wav)
 sox -q -n -r 44100 -c 2 -b 16 "$tone" synth 120 sine 440 vol 0.5
 paplay --device=vs "$tone" &

@@ -6,5 +6,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 TAPEWING_NATIVE=0 bash "$root/scripts/build.sh"
 source "$root/scripts/wine-env.sh"
+# What was started for the program runs while it runs, and stops when it ends (or this script is stopped).
+trap tapewing_env_stop EXIT
+trap 'exit 130' INT TERM
 echo "tapewing: starting on display $DISPLAY (Wine prefix $WINEPREFIX)"
-exec wine "${BUILD_DIR:-$root/build}/win32/app/tapewing.exe"
+status=0
+wine "${BUILD_DIR:-$root/build}/win32/app/tapewing.exe" || status=$?
+exit $status

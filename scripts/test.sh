@@ -18,6 +18,8 @@ unset DISPLAY
 export TAPEWING_FRESH=1
 source "$root/scripts/wine-env.sh"
 unset TAPEWING_FRESH
+# Whatever happens, the display, sound server and Wine server started for this run stop with it.
+trap tapewing_env_stop EXIT
 ctest --test-dir "$build/win32" --output-on-failure -j2 || status=1
 
 echo "== end-to-end tests"
@@ -27,5 +29,4 @@ for t in "$root"/tests/e2e/*.sh; do
   TAPEWING_EXE="$build/win32/app/tapewing.exe" ARTEFACTS="$build/artefacts" bash "$t" || status=1
 done
 
-wineserver -k 2>/dev/null || true
 exit $status

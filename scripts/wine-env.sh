@@ -2,6 +2,8 @@
 # Linux and exports the variables that point at it. Safe to source again; starts only what is missing.
 #   TAPEWING_STATE  folder for the prefix, the X display's lock and the sound server (default /tmp/tapewing-dev)
 #   TAPEWING_FRESH=1  start from an empty Wine prefix
+# tapewing_env_stop stops what this shell started here (and only that): the display, the sound server and
+# the prefix's Wine server, if each was started by this sourcing.
 : "${TAPEWING_STATE:=/tmp/tapewing-dev}"
 mkdir -p "$TAPEWING_STATE"
 export WINEPREFIX="$TAPEWING_STATE/prefix"
@@ -10,6 +12,19 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d}"
 export XDG_RUNTIME_DIR="$TAPEWING_STATE/xdg"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+tapewing_started_pids="${tapewing_started_pids:-}"
+tapewing_started_wineserver="${tapewing_started_wineserver:-0}"
+tapewing_env_stop() {
+  if [ "$tapewing_started_wineserver" = 1 ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    tapewing_started_wineserver=0
+  fi
+  local p
+  for p in $tapewing_started_pids; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+  tapewing_started_pids=""
+  return 0
+}
 
 # A virtual display when there is none (announced, so a person knows where the windows are).
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
@@ -20,6 +35,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     for n in $(seq 90 140); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      tapewing_started_pids+=" $!"
       for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
       export DISPLAY=":$n"
       echo "$DISPLAY" > "$disp_file"
@@ -35,6 +51,7 @@ if ! pactl info >/dev/null 2>&1; then
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
     -L "module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native" \
     -L "module-null-sink sink_name=vs" >"$TAPEWING_STATE/pulse.log" 2>&1 &
+  tapewing_started_pids+=" $!"
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink vs >/dev/null 2>&1 || true
   pactl set-default-source vs.monitor >/dev/null 2>&1 || true
@@ -55,6 +72,7 @@ server_was_up=0
 for sock in /tmp/.wine-"$(id -u)"/"$server_id"/socket /tmp/wine-*/"$server_id"/socket; do
   [ -S "$sock" ] && server_was_up=1
 done
+[ "$server_was_up" = 0 ] && tapewing_started_wineserver=1
 # A persistent server spares each process the server start.
 # (When this prefix's server already runs, the call only makes it persistent.)
 wineserver -p >/dev/null 2>&1 || true

@@ -5,6 +5,7 @@ set -euo pipefail
 build="${1:?build folder}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/wine-env.sh"
+trap tapewing_env_stop EXIT
 wine "$build/tests/lcd/lcd_bench.exe"
 wine "$build/tests/lcd/lcd_bench.exe" --show 30 'Z:\tmp\lcd-0307.bmp' &
 pid=$!

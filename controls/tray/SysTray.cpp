@@ -4,12 +4,6 @@
 
 #include "framework/Controls.h"
 #include "framework/Forms.h"
-#include "framework/WindowObjects.h"
-
-namespace {
-const char kAppHookKey[] = "TapewingTrayAppHook";
-const char kOwnerHookKey[] = "TapewingTrayOwnerHook";
-}  // namespace
 
 TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner)
 {
@@ -51,49 +45,32 @@ TTrayIcon::~TTrayIcon()
 
 void TTrayIcon::InstallHooks()
 {
-    if (Application && Application->Handle()) {
-        FAppWindow = Application->Handle();
-        SetWindowObject(FAppWindow, kAppHookKey, this);
-        FSavedAppProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongA(FAppWindow, GWL_WNDPROC, reinterpret_cast<LONG>(&TTrayIcon::AppWindowHook)));
-    }
+    if (Application && Application->Handle())
+        FAppHook.Install(Application->Handle(), [this](UINT msg, WPARAM wParam, LPARAM, LRESULT&) {
+            AppWindowMessage(msg, wParam);
+            return false;
+        });
     // The owner's window is made now if it does not exist yet.
-    FOwnerWindow = dynamic_cast<TWinControl*>(Owner())->Handle();
-    SetWindowObject(FOwnerWindow, kOwnerHookKey, this);
-    FSavedOwnerProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG>(&TTrayIcon::OwnerWindowHook)));
+    HWND owner = FOwnerWindow = dynamic_cast<TWinControl*>(Owner())->Handle();
+    FOwnerHook.Install(owner, [this, owner](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&) {
+        OwnerWindowMessage(owner, msg, wParam, lParam);
+        return false;
+    });
 }
 
 void TTrayIcon::RemoveHooks()
 {
-    if (FAppWindow && FSavedAppProc && IsWindow(FAppWindow)) {
-        SetWindowLongA(FAppWindow, GWL_WNDPROC, reinterpret_cast<LONG>(FSavedAppProc));
-        RemoveWindowObject(FAppWindow, kAppHookKey);
-    }
-    FAppWindow = nullptr;
-    FSavedAppProc = nullptr;
-    if (FOwnerWindow && FSavedOwnerProc && IsWindow(FOwnerWindow)) {
-        SetWindowLongA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG>(FSavedOwnerProc));
-        RemoveWindowObject(FOwnerWindow, kOwnerHookKey);
-    }
-    FOwnerWindow = nullptr;
-    FSavedOwnerProc = nullptr;
+    FAppHook.Remove();
+    FOwnerHook.Remove();
 }
 
-LRESULT CALLBACK TTrayIcon::AppWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void TTrayIcon::AppWindowMessage(UINT msg, WPARAM wParam)
 {
-    auto* self = static_cast<TTrayIcon*>(GetWindowObject(wnd, kAppHookKey));
-    if (!self || !self->FSavedAppProc) return DefWindowProcA(wnd, msg, wParam, lParam);
-    if (msg == WM_SIZE && wParam == SIZE_MINIMIZED && self->MinimizeToTray)
-        SafeCall([self] { self->MinimizeIntoTray(); });
-    return CallWindowProcA(self->FSavedAppProc, wnd, msg, wParam, lParam);
+    if (msg == WM_SIZE && wParam == SIZE_MINIMIZED && MinimizeToTray) MinimizeIntoTray();
 }
 
-LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void TTrayIcon::OwnerWindowMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = static_cast<TTrayIcon*>(GetWindowObject(wnd, kOwnerHookKey));
-    if (!self || !self->FSavedOwnerProc) return DefWindowProcA(wnd, msg, wParam, lParam);
-    WNDPROC saved = self->FSavedOwnerProc;
     if (msg == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
         // Shown on request: bring the application and then this window to the front.
         HWND app = Application ? Application->Handle() : nullptr;
@@ -101,13 +78,10 @@ LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, L
         SetForegroundWindow(app);
         SetForegroundWindow(wnd);
     } else if (msg == WM_WINDOWPOSCHANGED) {
-        SafeCall([] {
-            if (Screen)
-                if (TWinControl* active = Screen->ActiveControl(); active && active->HandleAllocated())
-                    SetFocus(active->Handle());
-        });
+        if (Screen)
+            if (TWinControl* active = Screen->ActiveControl(); active && active->HandleAllocated())
+                SetFocus(active->Handle());
     }
-    return CallWindowProcA(saved, wnd, msg, wParam, lParam);
 }
 
 // ---- tray operations

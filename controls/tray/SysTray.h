@@ -11,6 +11,7 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Graphics.h"
 #include "framework/HiddenWindow.h"
+#include "framework/WindowHook.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
 
@@ -104,8 +105,8 @@ private:
     TPoint CursorPos() const;
     void InstallHooks();
     void RemoveHooks();
-    static LRESULT CALLBACK AppWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void AppWindowMessage(UINT msg, WPARAM wParam);
+    void OwnerWindowMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool FDesignPreview = false;
     bool FPreviewInProgress = false;
@@ -124,10 +125,10 @@ private:
     TNotifyIconData88 FIconData{};
     std::unique_ptr<THiddenWindow> FNotifyWindow;
     TTimer* FCycleTimer = nullptr;
-    HWND FAppWindow = nullptr;
-    WNDPROC FSavedAppProc = nullptr;
+    // Each icon's own hooks: several icons on one window form a chain that unwinds in any order.
+    TWindowHook FAppHook;
+    TWindowHook FOwnerHook;
     HWND FOwnerWindow = nullptr;
-    WNDPROC FSavedOwnerProc = nullptr;
 };
 
 void RegisterTrayClasses();

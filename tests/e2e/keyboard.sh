@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 takes=$(mktemp -d /tmp/tapewing-keys.XXXXXX)
 dos_takes="Z:$(echo "$takes" | tr / '\\')\\"
 cleanup() { kill "$pid" 2>/dev/null; rm -rf "$takes"; }
-trap cleanup EXIT
+trap 'cleanup; tapewing_env_stop' EXIT
 
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 # Gives window $1 the keyboard (no window manager runs on the virtual display) and sends the keys.

@@ -5,6 +5,9 @@ set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 source "$root/scripts/wine-env.sh"
+# Run on its own, a script stops the display, sound server and Wine server it started (under scripts/test.sh
+# they are the test run's and stay up). Scripts with a clean-up of their own call tapewing_env_stop in it.
+trap tapewing_env_stop EXIT
 exe="${TAPEWING_EXE:?}"
 art="${ARTEFACTS:-/tmp/tapewing-artefacts}"
 mkdir -p "$art"

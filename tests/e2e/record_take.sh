@@ -11,7 +11,7 @@ dos_takes="Z:$(echo "$takes" | tr / '\\')\\"
 tone="$takes.tone.wav"
 player=0
 cleanup() { kill "$player" 2>/dev/null; kill "$pid" 2>/dev/null; rm -rf "$takes" "$tone"; }
-trap cleanup EXIT
+trap 'cleanup; tapewing_env_stop' EXIT
 
 # A steady 440 Hz tone, played over and over into the null sink whose monitor Wine records from.
 sox -q -n -r 44100 -c 2 -b 16 "$tone" synth 30 sine 440 vol 0.5

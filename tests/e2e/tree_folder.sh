@@ -10,7 +10,7 @@ mkdir "$takes/chosen" "$takes/other"
 dos_takes="Z:$(echo "$takes" | tr / '\\')\\"
 chosen="$(echo "$dos_takes" | tr a-z A-Z)CHOSEN\\"
 cleanup() { kill "$pid" 2>/dev/null; rm -rf "$takes"; }
-trap cleanup EXIT
+trap 'cleanup; tapewing_env_stop' EXIT
 
 # The tree paints its selected caption in these colours (focused, unfocused).
 colours() {

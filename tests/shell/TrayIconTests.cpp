@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "controls/tray/SysTray.h"
+#include "framework/WindowHook.h"
 #include "framework/Forms.h"
 
 namespace {
@@ -249,6 +252,16 @@ LRESULT CALLBACK CountingAppProc(HWND wnd, UINT msg, WPARAM w, LPARAM l)
 }
 }  // namespace
 
+namespace {
+int g_formProbes = 0;
+WNDPROC g_formSaved = nullptr;
+LRESULT CALLBACK CountingFormProc(HWND wnd, UINT msg, WPARAM w, LPARAM l)
+{
+    if (msg == WM_APP + 7) ++g_formProbes;
+    return CallWindowProcA(g_formSaved, wnd, msg, w, l);
+}
+}  // namespace
+
 TEST(TrayIconHooks, BothHooksPassEveryMessageOnAndComeOffAgain)
 {
     HWND app = Application->Handle();
@@ -271,6 +284,71 @@ TEST(TrayIconHooks, BothHooksPassEveryMessageOnAndComeOffAgain)
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongA(form->Handle(), GWL_WNDPROC)), formProc);
     delete form;
     SetWindowLongA(app, GWL_WNDPROC, reinterpret_cast<LONG>(g_appSaved));
+}
+
+TEST(TrayIconHooks, TwoIconsOnOneWindowChainAndUnwindInEitherOrder)
+{
+    HWND app = Application->Handle();
+    const WNDPROC appProc = reinterpret_cast<WNDPROC>(GetWindowLongA(app, GWL_WNDPROC));
+    const int hooksBefore = TWindowHook::InUse();
+    for (bool firstGoesFirst : {true, false}) {
+        auto* form = new TOwnerForm(Application);
+        form->InitLayout();
+        const WNDPROC formProc = reinterpret_cast<WNDPROC>(GetWindowLongA(form->Handle(), GWL_WNDPROC));
+        TTrayIcon* icons[2] = {new TTrayIcon(form), new TTrayIcon(form)};
+        std::vector<int> added;  // which icon's MinimizeIntoTray ran, through its NIM_ADD
+        for (int i = 0; i < 2; ++i) {
+            icons[i]->ShellNotify = [&added, i](DWORD m, TNotifyIconData88&) {
+                if (m == NIM_ADD) added.push_back(i);
+                return TRUE;
+            };
+            icons[i]->MinimizeToTray = true;
+        }
+        // Each message reaches the form once, and each icon sees the application's minimising.
+        SendMessageA(form->Handle(), WM_APP + 7, 0, 0);
+        EXPECT_EQ(form->Probes, 1);
+        SendMessageA(app, WM_SIZE, SIZE_MINIMIZED, 0);
+        std::sort(added.begin(), added.end());
+        EXPECT_EQ(added, (std::vector<int>{0, 1}));
+
+        // One goes: the other still hooks both windows, and the form still gets every message once.
+        TTrayIcon* gone = icons[firstGoesFirst ? 0 : 1];
+        TTrayIcon* left = icons[firstGoesFirst ? 1 : 0];
+        const int leftIndex = firstGoesFirst ? 1 : 0;
+        delete gone;
+        added.clear();
+        SendMessageA(form->Handle(), WM_APP + 7, 0, 0);
+        EXPECT_EQ(form->Probes, 2);
+        SendMessageA(app, WM_SIZE, SIZE_MINIMIZED, 0);
+        EXPECT_EQ(added, std::vector<int>{leftIndex});
+
+        // Both gone: the windows have their own procedures back, and no hook is left behind.
+        delete left;
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongA(app, GWL_WNDPROC)), appProc);
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongA(form->Handle(), GWL_WNDPROC)), formProc);
+        EXPECT_EQ(TWindowHook::InUse(), hooksBefore);
+        delete form;
+    }
+
+    // Someone else hooks the form above an icon: the icon's going leaves a pass-through that forwards every
+    // message, and that leaves with the window.
+    auto* form = new TOwnerForm(Application);
+    form->InitLayout();
+    auto* icon = new TTrayIcon(form);
+    icon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+    g_formSaved = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(form->Handle(), GWL_WNDPROC, reinterpret_cast<LONG>(&CountingFormProc)));
+    delete icon;
+    g_formProbes = 0;
+    SendMessageA(form->Handle(), WM_APP + 7, 0, 0);
+    EXPECT_EQ(g_formProbes, 1);
+    EXPECT_EQ(form->Probes, 1);
+    SetWindowLongA(form->Handle(), GWL_WNDPROC, reinterpret_cast<LONG>(g_formSaved));
+    SendMessageA(form->Handle(), WM_APP + 7, 0, 0);
+    EXPECT_EQ(form->Probes, 2);
+    delete form;
+    EXPECT_EQ(TWindowHook::InUse(), hooksBefore);
+    ShowWindow(app, SW_HIDE);
 }
 
 TEST(TrayIconHooks, MinimisingWithMinimizeToTrayHidesTheMainWindowAndKeepsTheIcon)
