@@ -20,7 +20,9 @@ source "$root/scripts/wine-env.sh"
 unset TAPEWING_FRESH
 # Whatever happens, the display, sound server and Wine server started for this run stop with it.
 trap tapewing_env_stop EXIT
+tapewing_windows_managed no
 ctest --test-dir "$build/win32" --output-on-failure -j2 || status=1
+tapewing_windows_managed yes
 
 echo "== end-to-end tests"
 for t in "$root"/tests/e2e/*.sh; do
