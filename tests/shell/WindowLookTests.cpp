@@ -1,5 +1,6 @@
-// The captions of the options and About windows, loaded from their layouts as the program loads them, in
-// the fonts the windows really get: the face asked for is the face used, and every caption fits its room.
+// What the options and About windows show, loaded from their layouts as the program loads them: the
+// captions in the fonts the windows really get (the face asked for, every caption within its room), and
+// the folder tree's drives with images from the tree's own image list.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include "TestSupport.h"
 #include "app/Unit1.h"
 #include "app/aboutform.h"
+#include "controls/dirtree/DirTree.h"
 #include "controls/labels/Mylabel.h"
 #include "controls/labels/URLLabel.h"
 #include "controls/tray/SysTray.h"
@@ -44,6 +46,25 @@ TCaptionExtent Measure(TLabel& label, bool breaksWords)
     return result;
 }
 
+// How many pixels of image index of list cover a background of a colour no icon uses.
+int CoveredPixels(HIMAGELIST list, int index)
+{
+    WindowDC screen(nullptr);
+    DeviceContext dc(CreateCompatibleDC(screen.get()));
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), 16, 16));
+    HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    const COLORREF background = RGB(255, 0, 255);
+    GdiObject<HBRUSH> brush(CreateSolidBrush(background));
+    RECT all = {0, 0, 16, 16};
+    FillRect(dc.get(), &all, brush.get());
+    ImageList_Draw(list, index, dc.get(), 0, 0, ILD_NORMAL);
+    int covered = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) covered += GetPixel(dc.get(), x, y) != background;
+    SelectObject(dc.get(), old);
+    return covered;
+}
+
 template <typename T>
 T& Named(TComponent& owner, const char* name)
 {
@@ -52,7 +73,7 @@ T& Named(TComponent& owner, const char* name)
     return *c;
 }
 
-class WindowFonts : public testing::Test {
+class WindowLook : public testing::Test {
 protected:
     void TearDown() override
     {
@@ -60,14 +81,18 @@ protected:
         delete Options;
         PumpMessages();
     }
+    void CreateOptions()
+    {
+        Options = Application->CreateForm<TForm1>();
+        Options->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+    }
     TForm1* Options = nullptr;
     TAboutBox* About = nullptr;
 };
 
-TEST_F(WindowFonts, OptionsCaptionsFitInMsSansSerif)
+TEST_F(WindowLook, OptionsCaptionsFitInMsSansSerif)
 {
-    Options = Application->CreateForm<TForm1>();
-    Options->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+    CreateOptions();
     // The raised captions have a fixed size and break words: a last word that does not fit moves onto a
     // line below the label, out of sight.
     for (const char* name : {"myLabel3d1", "myLabel3d2", "myLabel3d3"}) {
@@ -86,7 +111,7 @@ TEST_F(WindowFonts, OptionsCaptionsFitInMsSansSerif)
     }
 }
 
-TEST_F(WindowFonts, AboutCaptionsFitInTheirPanel)
+TEST_F(WindowLook, AboutCaptionsFitInTheirPanel)
 {
     About = Application->CreateForm<TAboutBox>();
     const int inside = About->Panel1->ClientWidth() - 2;  // the bevels take a pixel on each side
@@ -105,6 +130,31 @@ TEST_F(WindowFonts, AboutCaptionsFitInTheirPanel)
             EXPECT_EQ(e.Face, "MS Sans Serif") << name;
         }
     }
+}
+
+TEST_F(WindowLook, OptionsTreeDrivesHaveImagesTheTreeHolds)
+{
+    CreateOptions();
+    TDirTree& tree = *Options->DirTree1;
+    HWND wnd = tree.Handle();
+    HIMAGELIST list = TreeView_GetImageList(wnd, TVSIL_NORMAL);
+    ASSERT_NE(list, nullptr);
+    const int count = ImageList_GetImageCount(list);
+    int drives = 0;
+    for (TTreeNode* node = tree.GetFirstNode(); node; node = node->GetNextSibling(), ++drives) {
+        // What the window itself holds for the item, not what the node object remembers.
+        TVITEMA item = {};
+        item.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        item.hItem = node->ItemId();
+        ASSERT_TRUE(TreeView_GetItem(wnd, &item)) << node->Text();
+        for (int index : {item.iImage, item.iSelectedImage}) {
+            ASSERT_GE(index, 0) << node->Text();
+            ASSERT_LT(index, count) << node->Text();
+            EXPECT_GT(CoveredPixels(list, index), 64) << node->Text() << ": image " << index << " is (nearly) empty";
+        }
+        EXPECT_NE(item.iImage, tree.ClosedFolderIcon()) << node->Text() << " is drawn as a folder";
+    }
+    EXPECT_GE(drives, 2);  // C: and Z: at least
 }
 
 }  // namespace
