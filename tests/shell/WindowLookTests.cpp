@@ -46,7 +46,7 @@ TCaptionExtent Measure(TLabel& label, bool breaksWords)
     return result;
 }
 
-// How many pixels of image index of list cover a background of a colour no icon uses.
+// How many of its 16 x 16 pixels the image at index of list covers, drawn over a colour no icon uses.
 int CoveredPixels(HIMAGELIST list, int index)
 {
     WindowDC screen(nullptr);
