@@ -65,6 +65,17 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w 2>/dev/null || true
 fi
+# Wine's own faces ("MS Sans Serif", Tahoma, ...) come with fonts-wine, but Debian's Wine 8 looks for them
+# in "<data folder>\../fonts\", a name its own file layer rejects as invalid, so none is loaded and every
+# face falls back to the wider DejaVu Sans. Each process loads the fonts in the prefix's Fonts folder:
+# link them there (fonts are read at process start, so this is in time for every program started after).
+wine_fonts=/usr/share/wine/fonts
+prefix_fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$wine_fonts" ] && [ -d "$prefix_fonts" ]; then
+  for font in "$wine_fonts"/*; do
+    [ -e "$prefix_fonts/${font##*/}" ] || ln -s "$font" "$prefix_fonts/"
+  done
+fi
 # Is this prefix's server up already? (Its socket lives in a folder named after the prefix's device and inode,
 # under /tmp/.wine-UID or, with some builds, /tmp/wine-XXXXXX.)
 server_id="server-$(stat -c '%d %i' "$WINEPREFIX" | xargs printf '%x-%x')"

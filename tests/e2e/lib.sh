@@ -101,6 +101,13 @@ clear_tray() {
   done
 }
 
+# Saves what the screen shows of window $1 as $art/$2.png (the pictures in the README come from these).
+shot_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$art/$2.png" 2>/dev/null
+  echo "window picture: $art/$2.png"
+}
+
 # Prints "<lcd text> <lit segments> <client x> <client y>" for recording window $1.
 # The window is cut out of a screenshot of the whole screen at its X geometry.
 read_window() {

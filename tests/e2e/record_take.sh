@@ -33,6 +33,7 @@ start_take "${dos_takes}Record1.wav"
 sleep 3
 import -window root "$art/recording.png"
 echo "screenshot: $art/recording.png"
+shot_window "$rec" recording-window
 info=$(read_window "$rec")
 echo "LCD and meter: $info"
 lcd=${info%% *}

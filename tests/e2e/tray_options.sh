@@ -16,6 +16,7 @@ options_round() {
   sleep 2
   import -window root "$art/$1.png"
   echo "screenshot: $art/$1.png"
+  shot_window "$opts" "$1-window"
   # OK sits at 235,237 (75 x 25) in the client area; the X window covers the client area.
   eval "$(xdotool getwindowgeometry --shell "$opts")"
   click_in "$opts" $((235 + 37)) $((237 + 12 + HEIGHT - 295))
