@@ -122,6 +122,16 @@ private:
     PROCESS_INFORMATION FInfo = {};
 };
 
+// Whether a comes before b in the window order, from the top.
+bool Above(HWND a, HWND b)
+{
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == a) return true;
+        if (w == b) return false;
+    }
+    return false;
+}
+
 std::string Caption(HWND wnd)
 {
     char text[256] = "";
@@ -182,6 +192,27 @@ TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
         EXPECT_TRUE(first.Running());
         EXPECT_TRUE(renamed.Running());
         EXPECT_TRUE(renamed.Close());
+    }
+    // Below, the second copy's own window is found first (it is the newest) and loses its caption; the second
+    // search finds the first copy's window.
+    {  // minimised, it is restored
+        ShowWindow(firstApp, SW_MINIMIZE);
+        ASSERT_TRUE(IsIconic(firstApp));
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_FALSE(IsIconic(firstApp));
+        EXPECT_EQ(Caption(firstApp), "Tape Wing");
+        ShowWindow(firstApp, SW_HIDE);
+    }
+    {  // otherwise it is raised to the top of the window order
+        SetWindowPos(firstApp, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        HWND marker = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(Above(marker, firstApp));
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_TRUE(Above(firstApp, marker));
+        EXPECT_FALSE(IsWindowVisible(firstApp));
+        DestroyWindow(marker);
     }
     {  // the first copy's window is found first: it keeps an empty caption, and the second copy still ends
         SetWindowPos(firstApp, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
