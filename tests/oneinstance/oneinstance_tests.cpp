@@ -160,6 +160,33 @@ TEST(PreviousInstance, SecondMutexOfTheSameNameIsFoundAndNotHeld)
     EXPECT_FALSE(again.Found());
 }
 
+TEST(PreviousInstance, TheDetectionStepRunsOnceAndNamesTheMutexAfterTheProgramFile)
+{
+    // This program has no application object: the executable's default title names the mutex.
+    ASSERT_EQ(PreviousInstance(), nullptr);
+    InitializeOneInstance();
+    TPreviousInstance* detected = PreviousInstance();
+    ASSERT_NE(detected, nullptr);
+    EXPECT_FALSE(detected->Found());
+    HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "oneinstance_tests");
+    EXPECT_NE(marker, nullptr);
+    if (marker) CloseHandle(marker);
+    InitializeOneInstance();
+    EXPECT_EQ(PreviousInstance(), detected);
+    FinalizeOneInstance();
+    EXPECT_EQ(PreviousInstance(), nullptr);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "oneinstance_tests"), nullptr) << "released at the end";
+
+    // The guard component without another copy does nothing but keep its About text.
+    TSingleInstance guard(nullptr);
+    TLayoutValue about;
+    about.kind = TLayoutValue::kString;
+    about.Str = "guard";
+    EXPECT_TRUE(guard.SetProperty("About", about));
+    EXPECT_EQ(guard.About(), "guard");
+    EXPECT_FALSE(guard.SetProperty("Caption", about));
+}
+
 TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
 {
     const std::string exe = ProbeCopy("a", "guardprobe.exe");
