@@ -436,7 +436,15 @@ TEST(Forms, ShowModalDisablesTheOtherWindowsAndEndsWithTheModalResult)
     };
     timer->SetEnabled(false);
     timer->SetEnabled(true);
+    HWND captured = nullptr;
+    SetCapture(other->Handle());
+    auto firstTick = timer->OnTimer;
+    timer->OnTimer = [&](TObject* sender) {
+        if (step == 0) captured = GetCapture();
+        firstTick(sender);
+    };
     EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_EQ(captured, nullptr) << "a modal loop starts without a mouse capture";
     EXPECT_GE(step, 3);
     EXPECT_FALSE(otherEnabled);
     EXPECT_TRUE(modal);
@@ -1214,6 +1222,182 @@ TEST(WindowedControls, NoticesFromChildrenGoBackToThem)
     SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(1, EN_CHANGE), reinterpret_cast<LPARAM>(Application->Handle()));
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(SendMessageA(form->Handle(), WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(wnd), NF_QUERY), NFR_ANSI);
+    delete form;
+}
+
+TEST(Forms, CentredPositionsCentreTheFirstShowOnly)
+{
+    for (TPosition position : {poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter, poDesigned,
+                               poDefault}) {
+        auto* form = new TForm(Application);
+        form->SetClientSize(100, 50);
+        form->SetPosition(position);
+        form->InitLayout();
+        form->SetBounds(3, 4, form->Width(), form->Height());
+        form->Show();
+        RECT wr;
+        GetWindowRect(form->Handle(), &wr);
+        const bool centred = position != poDesigned && position != poDefault;
+        if (centred) {
+            EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 2) << position;
+            EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 2) << position;
+        } else {
+            EXPECT_EQ(wr.left, 3) << position;
+            EXPECT_EQ(wr.top, 4) << position;
+        }
+        form->Hide();
+        delete form;
+    }
+}
+
+namespace {
+// A window that never paints, so it stays invalid: each pump brings its WM_PAINT back.
+LRESULT CALLBACK NeverPaints(HWND wnd, UINT msg, WPARAM w, LPARAM l)
+{
+    if (msg == WM_PAINT) return 0;
+    return DefWindowProcA(wnd, msg, w, l);
+}
+}  // namespace
+
+TEST(Application, ProcessingMessagesEndsWhenAWindowKeepsAskingToBePainted)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &NeverPaints;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TapewingNeverPaints";
+    RegisterClassA(&wc);
+    HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    InvalidateRect(wnd, nullptr, FALSE);
+    auto* form = new TCountingForm(Application);
+    form->InitLayout();
+    PostMessageA(form->Handle(), WM_APP + 3, 0, 0);
+    Application->ProcessMessages();  // returns, although the window is still invalid
+    EXPECT_EQ(form->Count, 1);
+    RECT r;
+    EXPECT_TRUE(GetUpdateRect(wnd, &r, FALSE));
+    DestroyWindow(wnd);
+    delete form;
+}
+
+TEST(Application, TheProgramsOwnCursorsByNumber)
+{
+    HCURSOR own = CopyCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_CROSS)));
+    Screen->SetCursors(8888, own);
+    EXPECT_EQ(Screen->Cursors(8888), own);
+    EXPECT_EQ(Screen->Cursors(crHandPoint), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+}
+
+TEST(Layouts, ControlPropertiesByName)
+{
+    class TEventsForm : public TForm {
+    public:
+        explicit TEventsForm(TComponent* owner) : TForm(owner)
+        {
+            Publish<TNotifyEvent>("Clicked", [this](TObject*) { Log.push_back("click"); });
+            Publish<TNotifyEvent>("DoubleClicked", [this](TObject*) { Log.push_back("dblclick"); });
+            Publish<TMouseEvent>("Down", [this](TObject*, TMouseButton, TShiftState, int, int) { Log.push_back("down"); });
+            Publish<TMouseEvent>("Up", [this](TObject*, TMouseButton, TShiftState, int, int) { Log.push_back("up"); });
+            Publish<TMouseMoveEvent>("Moved", [this](TObject*, TShiftState, int, int) { Log.push_back("move"); });
+        }
+        std::vector<std::string> Log;
+    };
+    auto* form = new TEventsForm(Application);
+    form->InitLayoutFromText(R"(TEventsForm F {
+  ClientWidth = 200
+  ClientHeight = 100
+  TLabel L {
+    Left = 11
+    Top = 12
+    Width = 33
+    Height = 14
+    AutoSize = False
+    Caption = "Label"
+    Color = clTeal
+    Hint = "tip"
+    ShowHint = True
+    ParentShowHint = False
+    Cursor = crHandPoint
+    Align = alRight
+    TabOrder = 4
+    TabStop = True
+    Font.Name = "Arial"
+    Font.Style = [fsBold]
+    ParentColor = True
+    Enabled = False
+    Visible = False
+  }
+  TLabel M {
+    Text = "By its other name"
+    Cursor = -3
+    ParentFont = False
+    OnClick = Clicked
+    OnDblClick = DoubleClicked
+    OnMouseDown = Down
+    OnMouseUp = Up
+    OnMouseMove = Moved
+  }
+  TPanel P { TabOrder = 2 TabStop = True Align = alClient Caption = "Panel" }
+})");
+    auto* l = dynamic_cast<TLabel*>(form->FindComponent("L"));
+    auto* m = dynamic_cast<TLabel*>(form->FindComponent("M"));
+    auto* p = dynamic_cast<TPanel*>(form->FindComponent("P"));
+    ASSERT_TRUE(l && m && p);
+    EXPECT_EQ(l->Left(), 11);
+    EXPECT_EQ(l->Top(), 12);
+    EXPECT_EQ(l->Width(), 33);
+    EXPECT_EQ(l->Height(), 14);
+    EXPECT_EQ(l->Caption(), "Label");
+    EXPECT_EQ(l->Color(), clTeal);
+    EXPECT_TRUE(l->ParentColor());
+    EXPECT_EQ(l->Hint(), "tip");
+    EXPECT_TRUE(l->ShowHint());
+    EXPECT_EQ(l->Cursor(), crHandPoint);
+    EXPECT_EQ(l->Align(), alRight);
+    EXPECT_EQ(l->Font().Name(), "Arial");
+    EXPECT_EQ(l->Font().Style(), static_cast<TFontStyles>(fsBold));
+    EXPECT_FALSE(l->ParentFont());
+    EXPECT_FALSE(l->Enabled());
+    EXPECT_FALSE(l->Visible());
+    EXPECT_EQ(m->Caption(), "By its other name");
+    EXPECT_EQ(m->Cursor(), crCross);
+    EXPECT_FALSE(m->ParentFont());
+    EXPECT_EQ(p->TabOrder(), 2);
+    EXPECT_TRUE(p->TabStop());
+    EXPECT_EQ(p->Align(), alClient);
+    EXPECT_EQ(p->Caption(), "Panel");
+    m->MouseDown(mbLeft, ssLeft, 1, 1);
+    m->MouseMove(0, 2, 2);
+    m->MouseUp(mbLeft, 0, 2, 2);
+    m->DblClick();
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"down", "move", "click", "up", "dblclick"}));
+    delete form;
+
+    for (const char* bad : {"TForm F { TLabel L { Cursor = crBusy } }", "TForm F { TLabel L { Font.Pitch = 1 } }"}) {
+        auto* f = new TForm(Application);
+        EXPECT_THROW(f->InitLayoutFromText(bad), ELayoutError) << bad;
+        delete f;
+    }
+}
+
+TEST(WindowedControls, ThePlatformsControlsEraseTheirOwnBackground)
+{
+    TForm* form = MakeForm();
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    HDC dc = GetDC(form->Handle());
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1) << "painted over anyway";
+    ReleaseDC(form->Handle(), dc);
+    // A push button on a form handles its own mouse input.
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    int clicks = 0;
+    button->OnClick = [&](TObject*) { ++clicks; };
+    form->Show();
+    Mouse(button, WM_LBUTTONDOWN, MK_LBUTTON, 5, 5);
+    Mouse(button, WM_LBUTTONUP, 0, 5, 5);
+    EXPECT_EQ(clicks, 1) << "once, by the button's own notice";
+    form->Hide();
     delete form;
 }
 
