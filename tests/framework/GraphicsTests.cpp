@@ -502,6 +502,8 @@ TEST(Bitmaps, ResizingKeepsTheTopLeftAndCopiesAndConversionsKeepThePicture)
     EXPECT_EQ(copy.PixelFormat(), pf24bit);
     EXPECT_EQ(copy.FastPixel(1, 1), 0x222222);
     EXPECT_EQ(copy.FastPixel(2, 2), clWhite);
+    std::vector<std::uint8_t> file = copy.SaveToBytes();
+    EXPECT_TRUE(ReadBitmapFile(file.data(), file.size()).Palette.empty()) << "no palette left over";
     TBitmap none;
     none.SetPixelFormat(pf8bit);
     EXPECT_EQ(none.PixelFormat(), pf8bit);
