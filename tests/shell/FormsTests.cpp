@@ -1304,38 +1304,15 @@ TEST(Layouts, ControlPropertiesByName)
     };
     auto* form = new TEventsForm(Application);
     form->InitLayoutFromText(R"(TEventsForm F {
-  ClientWidth = 200
-  ClientHeight = 100
+  ClientWidth = 200 ClientHeight = 100
   TLabel L {
-    Left = 11
-    Top = 12
-    Width = 33
-    Height = 14
-    AutoSize = False
-    Caption = "Label"
-    Color = clTeal
-    Hint = "tip"
-    ShowHint = True
-    ParentShowHint = False
-    Cursor = crHandPoint
-    Align = alRight
-    TabOrder = 4
-    TabStop = True
-    Font.Name = "Arial"
-    Font.Style = [fsBold]
-    ParentColor = True
-    Enabled = False
-    Visible = False
+    Left = 11 Top = 12 Width = 33 Height = 14 AutoSize = False Caption = "Label" Color = clTeal Hint = "tip"
+    ShowHint = True ParentShowHint = False Cursor = crHandPoint Align = alRight TabOrder = 4 TabStop = True
+    Font.Name = "Arial" Font.Style = [fsBold] ParentColor = True Enabled = False Visible = False
   }
   TLabel M {
-    Text = "By its other name"
-    Cursor = -3
-    ParentFont = False
-    OnClick = Clicked
-    OnDblClick = DoubleClicked
-    OnMouseDown = Down
-    OnMouseUp = Up
-    OnMouseMove = Moved
+    Text = "By its other name" Cursor = -3 ParentFont = False
+    OnClick = Clicked OnDblClick = DoubleClicked OnMouseDown = Down OnMouseUp = Up OnMouseMove = Moved
   }
   TPanel P { TabOrder = 2 TabStop = True Align = alClient Caption = "Panel" }
 })");
@@ -1343,22 +1320,16 @@ TEST(Layouts, ControlPropertiesByName)
     auto* m = dynamic_cast<TLabel*>(form->FindComponent("M"));
     auto* p = dynamic_cast<TPanel*>(form->FindComponent("P"));
     ASSERT_TRUE(l && m && p);
-    EXPECT_EQ(l->Left(), 11);
-    EXPECT_EQ(l->Top(), 12);
-    EXPECT_EQ(l->Width(), 33);
-    EXPECT_EQ(l->Height(), 14);
-    EXPECT_EQ(l->Caption(), "Label");
-    EXPECT_EQ(l->Color(), clTeal);
-    EXPECT_TRUE(l->ParentColor());
-    EXPECT_EQ(l->Hint(), "tip");
-    EXPECT_TRUE(l->ShowHint());
-    EXPECT_EQ(l->Cursor(), crHandPoint);
-    EXPECT_EQ(l->Align(), alRight);
-    EXPECT_EQ(l->Font().Name(), "Arial");
-    EXPECT_EQ(l->Font().Style(), static_cast<TFontStyles>(fsBold));
-    EXPECT_FALSE(l->ParentFont());
-    EXPECT_FALSE(l->Enabled());
-    EXPECT_FALSE(l->Visible());
+    auto describe = [](TControl* c) {
+        char text[256];
+        std::snprintf(text, sizeof text, "%d,%d %dx%d '%s' colour %x/%d hint '%s'/%d cursor %d align %d font %s/%u/%d %s %s",
+                      c->Left(), c->Top(), c->Width(), c->Height(), c->Caption().c_str(), c->Color(),
+                      c->ParentColor(), c->Hint().c_str(), c->ShowHint(), c->Cursor(), c->Align(),
+                      c->Font().Name().c_str(), c->Font().Style(), c->ParentFont(), c->Enabled() ? "on" : "off",
+                      c->Visible() ? "shown" : "hidden");
+        return std::string(text);
+    };
+    EXPECT_EQ(describe(l), "11,12 33x14 'Label' colour 808000/1 hint 'tip'/1 cursor -21 align 4 font Arial/1/0 off hidden");
     EXPECT_EQ(m->Caption(), "By its other name");
     EXPECT_EQ(m->Cursor(), crCross);
     EXPECT_FALSE(m->ParentFont());

@@ -716,25 +716,10 @@ TLayoutTrayForm F {
   TPopupMenu Menu1 { TMenuItem Item1 { Caption = "&Options..." } }
   TImageList Images1 { }
   TTrayIcon Tray1 {
-    DesignPreview = False
-    IconList = Images1
-    CycleIcons = False
-    CycleInterval = 250
-    Enabled = False
-    Hint = "Tapewing"
-    ShowHint = True
-    Icon = file("TAPEWING_ICO")
-    IconVisible = False
-    IconIndex = 0
-    PopupMenu = Menu1
-    LeftPopup = True
-    StartMinimized = False
-    MinimizeToTray = True
-    OnClick = Clicked
-    OnDblClick = DoubleClicked
-    OnMouseDown = Down
-    OnMouseUp = Up
-    OnMouseMove = Moved
+    DesignPreview = False IconList = Images1 CycleIcons = False CycleInterval = 250 Enabled = False
+    Hint = "Tapewing" ShowHint = True Icon = file("TAPEWING_ICO") IconVisible = False IconIndex = 0
+    PopupMenu = Menu1 LeftPopup = True StartMinimized = False MinimizeToTray = True
+    OnClick = Clicked OnDblClick = DoubleClicked OnMouseDown = Down OnMouseUp = Up OnMouseMove = Moved
     OnCycle = Cycled
   }
 })");
