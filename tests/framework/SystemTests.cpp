@@ -184,6 +184,62 @@ TEST(MessageBoxes, CaptionsIconsAndButtonsByKind)
     ClearShown();
 }
 
+namespace {
+struct TBoxSeen {
+    std::string Caption, Text;
+    HWND Owner = nullptr;
+};
+TBoxSeen g_box;
+
+// Runs inside the message box's own loop: reads the box, then presses its button.
+void CALLBACK ReadBox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND box = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[16] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(w)) box = w;
+    }
+    if (!box) return;  // not up yet: the timer comes again
+    KillTimer(nullptr, id);
+    char text[128] = "";
+    GetWindowTextA(box, text, sizeof text);
+    g_box.Caption = text;
+    g_box.Owner = GetWindow(box, GW_OWNER);
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the static text of a message box
+    g_box.Text = text;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+TEST(MessageBoxes, WithoutAReplacementTheBoxBelongsToTheActiveWindowOrTheApplication)
+{
+    SetMessageBoxHook(nullptr);
+    g_box = {};
+    SetTimer(nullptr, 0, 30, &ReadBox);
+    EXPECT_EQ(ShowMessageBox("Shown for real", "Box", MB_OK), IDOK);
+    EXPECT_EQ(g_box.Caption, "Box");
+    EXPECT_EQ(g_box.Text, "Shown for real");
+    EXPECT_EQ(g_box.Owner, Application->Handle());
+
+    auto* form = new TForm(Application);
+    form->SetClientSize(100, 40);
+    form->InitLayout();
+    form->Show();
+    g_box = {};
+    SetTimer(nullptr, 0, 30, &ReadBox);
+    ShowMessageBox("Over the form", "Box", MB_OK);
+    EXPECT_EQ(g_box.Owner, form->Handle());
+    form->Hide();
+    delete form;
+    SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {
+        ShownBoxes().push_back({text, caption, flags});
+        return BoxAnswer;
+    });
+}
+
 TEST(HiddenWindows, MessagesGoToTheHandlerAndTheRestToThePlatform)
 {
     std::vector<UINT> seen;

@@ -176,7 +176,7 @@ public:
     using TForm::TForm;
     void WndProc(TMessage& m) override
     {
-        if (m.Msg == WM_APP + 9) throw Exception("handler failed");
+        if (m.Msg == WM_APP + 9 || m.Msg == WM_GETTEXTLENGTH) throw Exception("handler failed");
         TForm::WndProc(m);
     }
 };
@@ -191,6 +191,10 @@ TEST(Forms, AnExceptionInAHandlerIsShownAndEndsOnlyThatHandler)
     ASSERT_EQ(ShownErrors().size(), 1u);
     EXPECT_EQ(ShownErrors()[0], "handler failed");
     EXPECT_TRUE(IsWindow(form->Handle()));
+    // The platform still answers the message.
+    SetWindowTextA(form->Handle(), "four");
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_GETTEXTLENGTH, 0, 0), 4);
+    ClearShown();
     delete form;
 }
 

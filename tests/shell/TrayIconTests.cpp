@@ -37,10 +37,14 @@ public:
     using TForm::TForm;
     int Probes = 0;
     int Nulls = 0;
+    LPARAM NullParams = -1;
     void WndProc(TMessage& m) override
     {
         if (m.Msg == WM_APP + 7) ++Probes;
-        if (m.Msg == WM_NULL) ++Nulls;
+        if (m.Msg == WM_NULL) {
+            ++Nulls;
+            NullParams = static_cast<LPARAM>(m.WParam) | m.LParam;
+        }
         TForm::WndProc(m);
     }
 };
@@ -201,6 +205,7 @@ TEST_F(TrayIconTest, RightPressOpensTheMenuAtTheCursorAfterPendingMessagesThenPo
     EXPECT_EQ(nullsShown, 0);
     PumpMessages();
     EXPECT_EQ(Form->Nulls, 1) << "WM_NULL goes to the owner once the menu has closed";
+    EXPECT_EQ(Form->NullParams, 0);
     EXPECT_EQ(Events, (std::vector<std::string>{"down1:16", "down1:16", "up1:16"}));
 
     Menu->SetAutoPopup(false);
@@ -458,20 +463,45 @@ TEST_F(TrayIconTest, IconIndexIsClampedToTheList)
 TEST_F(TrayIconTest, CyclingShowsTheNextImageOfTheListEachTickAndWraps)
 {
     Tray->SetIconList(MakeIconList(Form, 3));
+    TIcon foreign;
+    MakeIconList(Form, 5)->GetIcon(4, foreign);
+    Tray->SetIcon(foreign);  // a tick first puts the list's image back
     std::vector<int> next;
-    Tray->OnCycle = [&next](TObject*, int n) { next.push_back(n); };
+    Tray->OnCycle = [&](TObject*, int n) {
+        next.push_back(n);
+        EXPECT_TRUE(Calls.empty()) << "the event comes before the tray is told";
+    };
     std::vector<int> shown;
-    std::vector<TColor> sent;
+    std::vector<TColor> sent;  // the image each refresh shows
+    Tray->ShellNotify = [&](DWORD message, TNotifyIconData88& data) {
+        Calls.push_back({message, data});
+        sent.push_back(IconColour(data.hIcon));
+        return TRUE;
+    };
     for (int i = 0; i < 4; ++i) {
         Calls.clear();
         Tray->CycleStep();
         shown.push_back(Tray->IconIndex());
-        ASSERT_FALSE(Calls.empty());
-        sent.push_back(IconColour(Calls.back().Data.hIcon));
+        EXPECT_EQ(Calls.size(), 2u);
     }
     EXPECT_EQ(shown, (std::vector<int>{1, 2, 0, 1}));
     EXPECT_EQ(next, (std::vector<int>{1, 2, 0, 1}));
-    EXPECT_EQ(sent, (std::vector<TColor>{0x202020, 0x303030, 0x101010, 0x202020}));
+    EXPECT_EQ(sent, (std::vector<TColor>{0x101010, 0x202020, 0x202020, 0x303030, 0x303030, 0x101010, 0x101010,
+                                         0x202020}));
+    // One image: each tick shows it again; no image: nothing happens.
+    Tray->SetIconList(MakeIconList(Form, 1));
+    next.clear();
+    Calls.clear();
+    Tray->OnCycle = [&](TObject*, int n) { next.push_back(n); };
+    Tray->CycleStep();
+    EXPECT_EQ(next, std::vector<int>{0});
+    EXPECT_EQ(Calls.size(), 2u);
+    Tray->SetIconList(new TImageList(Form));
+    Calls.clear();
+    Tray->CycleStep();
+    EXPECT_EQ(next.size(), 1u);
+    EXPECT_TRUE(Calls.empty());
+    Tray->SetIconList(MakeIconList(Form, 3));
 
     // On the timer: switching cycling on starts from the first image.
     next.clear();
@@ -494,6 +524,7 @@ TEST_F(TrayIconTest, CyclingShowsTheNextImageOfTheListEachTickAndWraps)
     for (DWORD start = GetTickCount(); GetTickCount() - start < 100;) PumpMessages();
     EXPECT_EQ(next.size(), ticks) << "switched off";
     EXPECT_EQ(IconColour(Tray->Icon().Handle()), static_cast<TColor>(0x101010 * (Tray->IconIndex() + 1)));
+    Tray->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
 }
 
 namespace {
