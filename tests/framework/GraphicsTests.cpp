@@ -309,6 +309,7 @@ TEST(Canvas, DrawsWithItsPenBrushAndFontAndGivesTheDCBackAsItFoundIt)
         borrowed.Font.SetHeight(-30);  // changed while selected
         EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
         borrowed.Handle();
+        borrowed.Handle();  // drawing again selects nothing again
         borrowed.SetHandle(nullptr);
         EXPECT_FALSE(borrowed.HandleAllocated());
         EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen);
@@ -435,6 +436,11 @@ TEST(Bitmaps, PixelsInEveryFormat)
         EXPECT_EQ(b.FastPixel(0, -1), clBlack) << "outside";
         b.SetFastPixel(-1, 0, clRed);
         b.SetFastPixel(0, 3, clRed);
+        if (k.format >= pf15bit) {  // the platform's drawing lands in the same layout
+            b.Canvas().Brush.SetColor(clLime);
+            b.Canvas().FillRect(Rect(0, 1, 5, 2));
+            EXPECT_EQ(b.FastPixel(2, 1), clLime) << k.format;
+        }
     }
     // Rows count from the top.
     Fill(bmp, 2, 2, clWhite);

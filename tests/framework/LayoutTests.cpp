@@ -125,6 +125,7 @@ TEST(LayoutParser, StringEscapesSetsAndNames)
 
     for (const char* bad : {"T A { s = \"\\x4\" }", "T A { s = \"\\xg1\" }", "T A { s = \"end\\", "T A { s = \"a\nb\" }",
                             "T A { s = [a b] }", "T A { s = [a,] }", "T A { f = file(X) }", "T A { f = file(\"X\" }",
+                            "T A { f = image(\"X\") }",
                             "T A { 1x = 2 }", "T { }", "T A x = 1 }", "T A { x = }"})
         EXPECT_THROW(ParseLayout(bad), ELayoutError) << bad;
 }

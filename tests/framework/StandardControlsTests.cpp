@@ -245,6 +245,8 @@ TEST_F(EditsAndButtons, EditFieldsReadOnlyLimitAndChangeEvents)
     edit->SetMaxLength(3);
     EXPECT_EQ(edit->MaxLength(), 3);
     EXPECT_EQ(SendMessageA(wnd, EM_GETLIMITTEXT, 0, 0), 3);
+    edit->SetMaxLength(1);
+    EXPECT_EQ(SendMessageA(wnd, EM_GETLIMITTEXT, 0, 0), 1);
     edit->SetMaxLength(0);
     EXPECT_EQ(SendMessageA(wnd, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
 
@@ -422,6 +424,8 @@ TEST_F(ImagesTimersPanels, PanelsDrawTheirBevelsAndCaptionAndHoldControls)
     public:
         using TPanel::TPanel;
         void PaintInto(HDC dc) { PaintWindow(dc); }
+        int Entered = 0;
+        void MouseEnter() override { ++Entered; }
     };
     auto* panel = new TPaintedPanel(Form);
     panel->SetParent(Form);
@@ -464,6 +468,19 @@ TEST_F(ImagesTimersPanels, PanelsDrawTheirBevelsAndCaptionAndHoldControls)
     auto* edit = new TEdit(Form);
     edit->SetParent(panel);
     EXPECT_EQ(GetParent(edit->Handle()), panel->Handle());
+    panel->Perform(CM_MOUSEENTER);
+    EXPECT_EQ(panel->Entered, 1) << "framework messages reach windowed controls too";
+
+    // A changed bevel is painted again.
+    Form->Show();
+    for (auto change : {+[](TPanel* p) { p->SetBevelOuter(bvLowered); }, +[](TPanel* p) { p->SetBevelInner(bvRaised); }}) {
+        UpdateWindow(panel->Handle());
+        ValidateRect(panel->Handle(), nullptr);
+        change(panel);
+        RECT dirty;
+        EXPECT_TRUE(GetUpdateRect(panel->Handle(), &dirty, FALSE));
+    }
+    Form->Hide();
 
     EXPECT_TRUE(panel->SetProperty("BevelOuter", Ident("bvLowered")));
     EXPECT_TRUE(panel->SetProperty("BevelInner", Ident("bvSpace")));

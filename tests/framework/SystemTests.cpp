@@ -385,3 +385,50 @@ TEST(WindowHooks, AHookMayGoWhileItsHandlerRuns)
     EXPECT_EQ(calls, 1);
     DestroyWindow(wnd);
 }
+
+TEST(Application, ClosingTheMainFormHidesItAndAsksTheLoopToEnd)
+{
+    ASSERT_EQ(Application->MainForm(), nullptr);
+    auto* form = Application->CreateForm<TForm>();
+    ASSERT_EQ(Application->MainForm(), form);
+    form->SetClientSize(100, 40);
+    form->Show();
+    SendMessageA(Application->Handle(), WM_CLOSE, 0, 0);  // as the taskbar's close does
+    EXPECT_FALSE(IsWindowVisible(form->Handle()));
+    MSG quit;
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit message is posted";
+    EXPECT_EQ(quit.wParam, 0u);
+    EXPECT_TRUE(IsWindow(form->Handle())) << "the forms go after the loop";
+    delete form;
+    EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST(Application, RunShowsTheMainFormWhenAskedAndEndsWithTheQuitMessage)
+{
+    // The loop ends the application's life, so it runs in a process of its own (see main).
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string out = TestFolder() + "run.txt";
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + std::string(exe) + "\" --run-probe";
+    ASSERT_TRUE(CreateProcessA(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(file);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 0u);
+    TFileStream read(out, fmOpenRead);
+    std::string text(static_cast<std::size_t>(read.Size()), '\0');
+    read.ReadBuffer(text.data(), static_cast<long>(text.size()));
+    std::erase(text, '\r');
+    EXPECT_EQ(text, "hidden: ended\nshown: show ended\n");
+}
