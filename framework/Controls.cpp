@@ -125,8 +125,9 @@ void TControl::SetColor(TColor value)
 
 void TControl::SetParentFont(bool value)
 {
-    FParentFont = value;
+    // The font first: taking it on counts as a change of font, which clears the flag.
     if (value && FParent) FFont.Assign(FParent->Font());
+    FParentFont = value;
 }
 
 void TControl::FontChanged()

@@ -93,3 +93,146 @@ TEST(Components, UnknownClassNamesAreRefused)
 {
     EXPECT_THROW(CreateComponentByClassName("TNoSuchThing", nullptr), ELayoutError);
 }
+
+namespace {
+// Records what its owner tells it.
+class TListener : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::vector<std::string> Heard;
+
+protected:
+    void Notification(TComponent* c, TOperation op) override
+    {
+        Heard.push_back((op == opInsert ? "insert " : "remove ") + c->Name());
+    }
+};
+}  // namespace
+
+TEST(Components, MovingToAnotherOwnerLeavesTheOldOneAndTellsBoth)
+{
+    TListener first(nullptr), second(nullptr);
+    auto* sibling = new TListener(&first);
+    sibling->SetName("sibling");
+    auto* moved = new TComponent(&first);
+    moved->SetName("moved");
+    EXPECT_EQ(first.Heard.size(), 2u);  // both insertions, before they had names
+    first.Heard.clear();
+    second.InsertComponent(moved);
+    EXPECT_EQ(moved->Owner(), &second);
+    EXPECT_EQ(first.ComponentCount(), 1);
+    EXPECT_EQ(first.FindComponent("moved"), nullptr);
+    EXPECT_EQ(second.Components(0), moved);
+    // The old owner's other components hear of the removal; the new owner of the insertion.
+    EXPECT_EQ(sibling->Heard, (std::vector<std::string>{"remove moved"}));
+    EXPECT_EQ(second.Heard, (std::vector<std::string>{"insert moved"}));
+    // Removing what it does not own changes nothing.
+    first.RemoveComponent(moved);
+    EXPECT_EQ(moved->Owner(), &second);
+}
+
+TEST(Components, FreeNotificationIsMutualAndCanBeWithdrawn)
+{
+    g_log.clear();
+    TProbe a(nullptr, "a");
+    auto* b = new TProbe(nullptr, "b");
+    a.Watched = b;
+    b->Watched = &a;
+    a.FreeNotification(b);
+    a.FreeNotification(&a);
+    a.FreeNotification(nullptr);
+    a.RemoveFreeNotification(b);
+    delete b;
+    EXPECT_EQ(a.Watched, b) << "withdrawn: not told";
+    a.Watched = nullptr;
+
+    auto* c = new TProbe(nullptr, "c");
+    c->Watched = &a;
+    a.Watched = c;
+    c->FreeNotification(&a);
+    delete c;  // c asked to hear of a; a hears of c all the same
+    EXPECT_EQ(a.Watched, nullptr);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"destroy b", "destroy c", "a forgot"}));
+}
+
+TEST(Components, StateFlagsAndBasicProperties)
+{
+    TComponent c(nullptr);
+    EXPECT_FALSE(c.Designing());
+    c.SetDesigning(true);
+    EXPECT_TRUE(c.Designing());
+    c.BeginLoading();
+    c.SetDesigning(false);
+    EXPECT_FALSE(c.Designing());
+    EXPECT_TRUE(c.Loading());
+    EXPECT_FALSE(c.Destroying());
+
+    TLayoutValue name;
+    name.kind = TLayoutValue::kString;
+    name.Str = "Timer1";
+    EXPECT_TRUE(c.SetProperty("Name", name));
+    EXPECT_EQ(c.Name(), "Timer1");
+    TLayoutValue tag;
+    tag.Int = 5;
+    EXPECT_TRUE(c.SetProperty("Tag", tag));
+    EXPECT_FALSE(c.SetProperty("Caption", name));
+
+    RegisterComponentClass<TComponent>("TPlainThing");
+    TComponent* made = CreateComponentByClassName("tplainTHING", &c);
+    EXPECT_EQ(made->Owner(), &c);
+}
+
+TEST(LayoutValue, ConvertsWhatItHoldsAndRefusesTheRest)
+{
+    TLayoutValue i;
+    i.Int = 12;
+    EXPECT_EQ(i.AsInteger(), 12);
+    EXPECT_DOUBLE_EQ(i.AsFloat(), 12.0);
+    EXPECT_EQ(i.AsColor(), 12);
+    EXPECT_THROW(i.AsIdent(), ELayoutError);
+    EXPECT_THROW(i.AsComponent(), ELayoutError);
+
+    TLayoutValue f;
+    f.kind = TLayoutValue::kFloat;
+    f.Float = 2.5;
+    EXPECT_DOUBLE_EQ(f.AsFloat(), 2.5);
+    EXPECT_THROW(f.AsInteger(), ELayoutError);
+
+    TLayoutValue s;
+    s.kind = TLayoutValue::kString;
+    s.Str = "True";
+    EXPECT_THROW(s.AsBool(), ELayoutError) << "a string is no Boolean";
+    EXPECT_THROW(s.AsFloat(), ELayoutError);
+
+    TLayoutValue id;
+    id.kind = TLayoutValue::kIdent;
+    id.Str = "FALSE";
+    EXPECT_FALSE(id.AsBool());
+    id.Str = "tRuE";
+    EXPECT_TRUE(id.AsBool());
+    id.Str = "Yes";
+    EXPECT_THROW(id.AsBool(), ELayoutError);
+    EXPECT_THROW(id.AsColor(), ELayoutError);
+    EXPECT_THROW(id.AsString(), ELayoutError);
+
+    // Component references: nil and none are empty, others are looked up, missing ones wait for later.
+    TComponent owner(nullptr);
+    auto* menu = new TComponent(&owner);
+    menu->SetName("PopupMenu1");
+    id.FindComponent = [&owner](const std::string& n) { return owner.FindComponent(n); };
+    id.Str = "popupmenu1";
+    EXPECT_EQ(id.AsComponent(), menu);
+    id.Str = "Nil";
+    EXPECT_EQ(id.AsComponent(), nullptr);
+    id.Str = "NONE";
+    EXPECT_EQ(id.AsComponent(), nullptr);
+    id.Str = "Later1";
+    EXPECT_THROW(id.AsComponent(), EUnresolvedReference);
+    id.FindComponent = nullptr;
+    id.Str = "PopupMenu1";
+    EXPECT_THROW(id.AsComponent(), EUnresolvedReference);
+
+    id.Method = TNotifyEvent([](TObject*) {});
+    EXPECT_TRUE(static_cast<bool>(id.AsEvent<TNotifyEvent>()));
+    EXPECT_THROW(id.AsEvent<TMouseEvent>(), ELayoutError);
+}

@@ -122,6 +122,16 @@ private:
     PROCESS_INFORMATION FInfo = {};
 };
 
+// Whether a comes before b in the window order, from the top.
+bool Above(HWND a, HWND b)
+{
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == a) return true;
+        if (w == b) return false;
+    }
+    return false;
+}
+
 std::string Caption(HWND wnd)
 {
     char text[256] = "";
@@ -148,6 +158,33 @@ TEST(PreviousInstance, SecondMutexOfTheSameNameIsFoundAndNotHeld)
     }
     TPreviousInstance again(name);  // released at the end of the first holder's life
     EXPECT_FALSE(again.Found());
+}
+
+TEST(PreviousInstance, TheDetectionStepRunsOnceAndNamesTheMutexAfterTheProgramFile)
+{
+    // This program has no application object: the executable's default title names the mutex.
+    ASSERT_EQ(PreviousInstance(), nullptr);
+    InitializeOneInstance();
+    TPreviousInstance* detected = PreviousInstance();
+    ASSERT_NE(detected, nullptr);
+    EXPECT_FALSE(detected->Found());
+    HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "oneinstance_tests");
+    EXPECT_NE(marker, nullptr);
+    if (marker) CloseHandle(marker);
+    InitializeOneInstance();
+    EXPECT_EQ(PreviousInstance(), detected);
+    FinalizeOneInstance();
+    EXPECT_EQ(PreviousInstance(), nullptr);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "oneinstance_tests"), nullptr) << "released at the end";
+
+    // The guard component without another copy does nothing but keep its About text.
+    TSingleInstance guard(nullptr);
+    TLayoutValue about;
+    about.kind = TLayoutValue::kString;
+    about.Str = "guard";
+    EXPECT_TRUE(guard.SetProperty("About", about));
+    EXPECT_EQ(guard.About(), "guard");
+    EXPECT_FALSE(guard.SetProperty("Caption", about));
 }
 
 TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
@@ -182,6 +219,27 @@ TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
         EXPECT_TRUE(first.Running());
         EXPECT_TRUE(renamed.Running());
         EXPECT_TRUE(renamed.Close());
+    }
+    // Below, the second copy's own window is found first (it is the newest) and loses its caption; the second
+    // search finds the first copy's window.
+    {  // minimised, it is restored
+        ShowWindow(firstApp, SW_MINIMIZE);
+        ASSERT_TRUE(IsIconic(firstApp));
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_FALSE(IsIconic(firstApp));
+        EXPECT_EQ(Caption(firstApp), "Tape Wing");
+        ShowWindow(firstApp, SW_HIDE);
+    }
+    {  // otherwise it is raised to the top of the window order
+        SetWindowPos(firstApp, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        HWND marker = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(Above(marker, firstApp));
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        EXPECT_TRUE(Above(firstApp, marker));
+        EXPECT_FALSE(IsWindowVisible(firstApp));
+        DestroyWindow(marker);
     }
     {  // the first copy's window is found first: it keeps an empty caption, and the second copy still ends
         SetWindowPos(firstApp, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
