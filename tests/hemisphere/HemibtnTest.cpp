@@ -557,6 +557,23 @@ TEST_F(HemiTest, PaintsThroughTheMask)
         EXPECT_EQ(At(bg, 1, 16), Grey(130));
         EXPECT_EQ(bg.FastPixel(0, 0), background(0, 0));
     }
+    // Stored pictures are painted at their own size, however narrow: one opaque red column here.
+    auto picture = [](const char* file, std::uint32_t pixel) {
+        hemi::TPixelImage column(1, 32, pixel);
+        TLayoutValue v;
+        v.kind = TLayoutValue::kBinary;
+        v.Str = file;
+        v.Bytes = hemi::EncodeBitmap555(column.View());
+        return v;
+    };
+    b->SetProperty("ImageIn", picture("in.bmp", hemi::PixelRGB(255, 0, 0)));
+    b->SetProperty("ImageMask", picture("mask.bmp", hemi::kBlackPixel));
+    TBitmap bg;
+    bg.SetPixelFormat(pf32bit);
+    bg.SetSize(69, 32);
+    b->PaintTo(bg.Canvas().Handle());
+    EXPECT_EQ(bg.FastPixel(0, 16), clRed);
+    EXPECT_EQ(bg.FastPixel(1, 16), clWhite);  // beyond the pictures: untouched
 }
 
 TEST_F(HemiTest, LayoutWithStoredImages)
@@ -564,6 +581,7 @@ TEST_F(HemiTest, LayoutWithStoredImages)
     // Images rendered for a teal button with a small glyph in its upper left, stored as files.
     THemisphereButton* source = Teal();
     source->SetCaption("Stop");
+    EXPECT_EQ(source->StoredProperties("stop").size(), 4u);  // no glyph file without a glyph
     TBitmap glyph;
     glyph.SetPixelFormat(pf24bit);
     glyph.SetSize(16, 16);
