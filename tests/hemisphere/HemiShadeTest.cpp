@@ -92,6 +92,22 @@ TEST(HemiShade, RingOfTheRecordingButtons)
     EXPECT_LT(PixelRed(raised.Get(55, 28)), 128);
     // The centre stays untouched.
     EXPECT_EQ(raised.Get(34, 16), kBlackPixel);
+
+    // Other shapes: a round ring keeps to its band, missing its inside (4, 12) and its corner (2, 2); the left
+    // end of a tall ring is shaded as the walk reaches it.
+    TPixelImage round(25, 25);
+    auto rv = round.View();
+    DrawRing(rv, 1, 2, true);
+    EXPECT_EQ(round.Get(1, 12), GreyPixel(233));
+    EXPECT_EQ(round.Get(12, 1), GreyPixel(233));
+    EXPECT_EQ(round.Get(4, 12), kBlackPixel);
+    EXPECT_EQ(round.Get(2, 2), kBlackPixel);
+    TPixelImage tall(30, 60);
+    auto tv = tall.View();
+    DrawRing(tv, 2, 3, false);
+    EXPECT_EQ(tall.Get(5, 28), GreyPixel(118));
+    EXPECT_EQ(tall.Get(2, 30), GreyPixel(133));
+    EXPECT_EQ(tall.Get(6, 30), kBlackPixel);
 }
 
 TEST(HemiShade, RingOnTinyBitmapsStaysInside)
@@ -168,9 +184,10 @@ TEST(HemiShade, GlyphShadingTransparencyAndCells)
     EXPECT_EQ(PixelGreen(opaque.fo.Get(35, 16)), 0);
     EXPECT_EQ(PixelRed(opaque.fo.Get(35, 16)), 255);  // 255 * (1 + 0.577) clamps
 
-    // Two cells side by side: the second cell is all magenta, the first shows red.
+    // Two cells side by side, magenta but for the first pixel of cell 1 and the first column of cell 2.
     TPixelImage strip(8, 4, PixelRGB(255, 0, 255));
-    strip.Pixels[0] = PixelRGB(1, 2, 3);  // only in cell 1
+    strip.Pixels[0] = PixelRGB(1, 2, 3);
+    for (int y = 0; y < 4; ++y) strip.Pixels[y * 8 + 4] = PixelRGB(9, 9, 9);
     TPixelView sv = strip.View();
     s.Glyph = &sv;
     s.GlyphTransparent = true;
@@ -180,10 +197,12 @@ TEST(HemiShade, GlyphShadingTransparencyAndCells)
     Face cell1(s);
     cell1.Draw(s);
     EXPECT_EQ(cell1.fo.Get(33, 14), PixelRGB(1, 2, 3));
+    EXPECT_EQ(cell1.fo.Get(37, 14), PixelRGB(0, 128, 128));  // right of the cell: face, not the next cell
     s.GlyphIndex = 2;
     Face cell2(s);
     cell2.Draw(s);
-    EXPECT_EQ(cell2.fo.Get(33, 14), PixelRGB(0, 128, 128));
+    EXPECT_EQ(cell2.fo.Get(33, 14), PixelRGB(9, 9, 9));
+    EXPECT_EQ(cell2.fo.Get(34, 14), PixelRGB(0, 128, 128));
     // An index past the last cell (a layout may store one) samples nothing instead of reading past the picture.
     s.GlyphIndex = 9;
     Face beyond(s);
@@ -199,8 +218,10 @@ TEST(HemiShade, GlyphShadingTransparencyAndCells)
 
 TEST(HemiShade, MappedGlyphWrapsTheDome)
 {
-    TPixelImage glyph(16, 16, PixelRGB(9, 9, 9));
-    glyph.Pixels[15 * 16] = PixelRGB(1, 1, 1);  // transparent colour, used nowhere else
+    // Every glyph pixel names its own place: red 16 * x, green 16 * y. Only the bottom-left one is transparent.
+    TPixelImage glyph(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) glyph.Pixels[y * 16 + x] = PixelRGB(16 * x, 16 * y, 77);
     TPixelView gv = glyph.View();
     TFaceSettings s = TealButton();
     s.Glyph = &gv;
@@ -208,9 +229,29 @@ TEST(HemiShade, MappedGlyphWrapsTheDome)
     s.GlyphShaded = false;
     Face f(s);
     f.Draw(s);
-    // The whole dome samples the picture: centre and near the rim alike.
-    EXPECT_EQ(f.fo.Get(35, 16), PixelRGB(9, 9, 9));
-    EXPECT_EQ(f.fo.Get(6, 16), PixelRGB(9, 9, 9));
+    auto gx = [&](int x, int y) { return PixelRed(f.fo.Get(x, y)) / 16; };
+    auto gy = [&](int x, int y) { return PixelGreen(f.fo.Get(x, y)) / 16; };
+    // The centre shows the middle of the picture; (20, 16) lies at atan2(1 - 14 / 34.5, 14 / 34.5) * 15 / pi.
+    EXPECT_EQ(f.fo.Get(35, 16), PixelRGB(16 * 7, 16 * 7, 77));
+    EXPECT_EQ(f.fo.Get(20, 16), PixelRGB(16 * 4, 16 * 7, 77));
+    // Left to right and top to bottom the picture runs the same way, from its first column and row at the
+    // rim to the one before its last (the dome's edge never reaches the full half turn).
+    int lastX = 0, lastY = 0;
+    for (int x = 0; x <= 68; ++x) {
+        ASSERT_EQ(PixelBlue(f.fo.Get(x, 16)), 77) << x;  // glyph everywhere on the face
+        EXPECT_GE(gx(x, 16), lastX) << x;
+        lastX = gx(x, 16);
+    }
+    for (int y = 1; y <= 31; ++y) {
+        EXPECT_GE(gy(35, y), lastY) << y;
+        lastY = gy(35, y);
+    }
+    EXPECT_EQ(gx(0, 16), 0);
+    EXPECT_EQ(lastX, 14);
+    EXPECT_EQ(gy(35, 1), 0);
+    EXPECT_EQ(lastY, 14);
+    // Both images show the same glyph pixel, unshaded.
+    EXPECT_EQ(f.fi.Get(20, 16), f.fo.Get(20, 16));
 }
 
 TEST(HemiShade, TransparentFaceOpensTheMask)

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "controls/hemisphere/HemiRender.h"
+#include "controls/hemisphere/HemiShade.h"
 #include "controls/hemisphere/Hemibtn.h"
+#include "framework/BitmapFile.h"
 #include "framework/Forms.h"
 #include "framework/Layout.h"
 
@@ -152,42 +155,79 @@ TEST_F(HemiTest, GlyphShadingAndTransparentColour)
     EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{0, 128, 128}));
 }
 
-TEST_F(HemiTest, TransparentFaceMask)
+TEST_F(HemiTest, CaptionCentredAndOpaqueOnATransparentFace)
 {
     THemisphereButton* b = Teal();
-    b->Font().SetStyle(fsBold);
+    TFont font;
+    font.SetStyle(fsBold);
+    font.SetColor(clWhite);
+    font.SetQuality(fqNonAntialiased);  // pure colours, for exact comparisons
+    b->SetFont(font);
     b->SetCaption("Stop");
     b->SetBorderStyle(bsSingle);
     b->SetFaceTransparent(true);
+    // Where the platform writes the caption at ((W - 2 - text width) / 2, (H - 2 - text height) / 2).
+    TBitmap text;
+    text.SetSize(69, 32);
+    text.Canvas().Brush.SetColor(clBlack);
+    text.Canvas().FillRect(Rect(0, 0, 69, 32));
+    text.Canvas().Font.Assign(b->Font());
+    const TPoint ext = text.Canvas().TextExtent("Stop");
+    text.Canvas().Brush.SetStyle(bsClear);
+    text.Canvas().TextOut(hemi::RoundHalfEven((69 - 2 - ext.X) / 2.0), hemi::RoundHalfEven((32 - 2 - ext.Y) / 2.0), "Stop");
     TBitmap& m = b->ImageMask();
-    EXPECT_EQ(At(m, 35, 4), Grey(255));  // face without text
     EXPECT_EQ(At(m, 1, 16), Grey(0));    // ring
     EXPECT_EQ(At(m, 0, 0), Grey(255));   // corner
-    // The caption stays opaque: some mask pixels in the text's rows are black.
-    int opaque = 0;
-    for (int y = 10; y < 22; ++y)
-        for (int x = 20; x < 50; ++x)
-            if (At(m, x, y) == Grey(0)) ++opaque;
-    EXPECT_GT(opaque, 10);
-    EXPECT_LT(opaque, 300);
+    int ink = 0;
+    for (int y = 8; y <= 24; ++y)  // inside the border ellipse
+        for (int x = 12; x <= 56; ++x) {
+            const bool letter = text.FastPixel(x, y) == clWhite;
+            ink += letter;
+            // The face is see-through except for the caption, which is drawn in its colour.
+            ASSERT_EQ(At(m, x, y), Grey(letter ? 0 : 255)) << x << "," << y;
+            ASSERT_EQ(At(b->ImageOut(), x, y), Grey(letter ? 255 : 0)) << x << "," << y;
+            ASSERT_EQ(At(b->ImageIn(), x, y), Grey(letter ? 255 : 0)) << x << "," << y;
+        }
+    EXPECT_GT(ink, 20);
 }
 
-TEST_F(HemiTest, BothBevelsInsetFaceAndBorder)
+TEST_F(HemiTest, BevelRingsAndBorder)
 {
+    // A ring's grey as the shading arithmetic computes it for the whole 69 x 32 button.
+    auto ring = [](int inset, int bevelWidth, bool raised, int x, int y) {
+        hemi::TPixelImage img(69, 32);
+        auto v = img.View();
+        hemi::DrawRing(v, inset, bevelWidth, raised);
+        return Grey(hemi::PixelRed(img.Get(x, y)));
+    };
     THemisphereButton* b = Teal();
+    // Only the inner bevel, 3 wide: one ring at inset Ceil(3 / 2) = 2, out to the edge.
+    b->SetBevelOuter(hbNone);
+    b->SetBevelInner(hbRaised);
+    b->SetBevelWidth(3);
+    for (int x : {0, 1, 2}) {
+        EXPECT_EQ(At(b->ImageOut(), x, 16), ring(2, 3, true, x, 16)) << x;
+        EXPECT_EQ(At(b->ImageIn(), x, 16), ring(2, 3, true, x, 16)) << x;
+    }
+    EXPECT_EQ(At(b->ImageOut(), 4, 16).r, 0);  // the face from there
+    EXPECT_GT(At(b->ImageOut(), 4, 16).g, 0);
+
+    // Both, 2 wide: the lowered outer ring at inset 1, the raised inner one at inset Ceil(2 + 1) = 3, each in
+    // its band; the face is inset by 4 and so is the border.
+    b->SetBevelWidth(2);
+    b->SetBevelOuter(hbLowered);
     b->SetBorderColor(clRed);
     b->SetBorderStyle(bsSingle);
-    b->SetBevelInner(hbRaised);
-    // The border sits at inset 4: red on column 4 near the middle row, nothing red further out.
+    for (TBitmap* img : {&b->ImageOut(), &b->ImageIn()}) {
+        EXPECT_EQ(At(*img, 1, 16), Grey(130));
+        for (int x : {0, 1}) EXPECT_EQ(At(*img, x, 16), ring(1, 2, false, x, 16)) << x;
+        for (int x : {2, 3}) EXPECT_EQ(At(*img, x, 16), ring(3, 2, true, x, 16)) << x;
+    }
     bool red4 = false;
     for (int y = 12; y < 20; ++y) red4 |= At(b->ImageOut(), 4, y) == (Rgb{255, 0, 0});
     EXPECT_TRUE(red4);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_FALSE(At(b->ImageOut(), x, y) == (Rgb{255, 0, 0})) << x << "," << y;
-    // Two grey rings on the middle row, then the face.
-    EXPECT_EQ(At(b->ImageOut(), 1, 16).r, At(b->ImageOut(), 1, 16).g);
-    EXPECT_EQ(At(b->ImageOut(), 3, 16).r, At(b->ImageOut(), 3, 16).b);
-    EXPECT_EQ(At(b->ImageIn(), 3, 16), At(b->ImageOut(), 3, 16));
     EXPECT_EQ(At(b->ImageOut(), 8, 16).r, 0);
     EXPECT_GT(At(b->ImageOut(), 8, 16).g, 0);
 }
@@ -203,16 +243,25 @@ TEST_F(HemiTest, SetterRules)
     b->SetBevelWidth(0);
     b->SetBevelWidth(-3);
     EXPECT_EQ(b->BevelWidth(), 2);
+    b->SetBevelWidth(1);
+    EXPECT_EQ(b->BevelWidth(), 1);
+    b->SetBorderStyle(bsSingle);
+    b->SetBorderStyle(bsDialog);  // not a border the button knows
+    EXPECT_EQ(b->BorderStyle(), bsSingle);
+    b->SetBorderStyle(bsNone);
+    EXPECT_EQ(b->BorderStyle(), bsNone);
 
     TBitmap strip;
     strip.SetSize(64, 16);
     b->SetGlyph(&strip);
     EXPECT_EQ(b->NumGlyphs(), 4);
     EXPECT_EQ(b->GlyphIndex(), 1);
-    b->SetGlyphIndex(5);
+    for (int ignored : {5, 0, -1}) b->SetGlyphIndex(ignored);
     EXPECT_EQ(b->GlyphIndex(), 1);
     b->SetGlyphIndex(4);
     EXPECT_EQ(b->GlyphIndex(), 4);
+    b->SetGlyphIndex(1);
+    EXPECT_EQ(b->GlyphIndex(), 1);
     TBitmap odd;
     odd.SetSize(50, 16);
     b->SetGlyph(&odd);
@@ -222,14 +271,100 @@ TEST_F(HemiTest, SetterRules)
     b->SetNumGlyphs(0);
     EXPECT_EQ(b->NumGlyphs(), 0);
 
-    // Unchanged caption and direct font changes do not re-render: a marked pixel survives.
+    // Assigning a font copies it and re-renders; changing the button's font object directly does neither,
+    // but either way the font is the button's own from then on, not its parent's.
+    TFont big;
+    big.SetColor(clYellow);
+    big.SetHeight(-20);
+    b->SetFont(big);
+    EXPECT_EQ(b->Font().Color(), clYellow);
+    EXPECT_EQ(b->Font().Height(), -20);
+    form->Font().SetColor(clBlue);
+    EXPECT_EQ(b->Font().Color(), clYellow);
     b->SetCaption("Stop");
     b->ImageOut().SetFastPixel(35, 16, clLime);
-    b->SetCaption("Stop");
     b->Font().SetColor(clWhite);
     EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{0, 255, 0}));
+    form->Font().SetColor(clGreen);
+    EXPECT_EQ(b->Font().Color(), clWhite);
     b->SetFont(b->Font());
     EXPECT_NE(At(b->ImageOut(), 35, 16), (Rgb{0, 255, 0}));
+}
+
+// A shown form, made once and left to the end of the process: taking a shown window down costs Wine seconds.
+TForm& ShownForm()
+{
+    static TForm* shown = [] {
+        auto* f = new TForm(nullptr);
+        f->SetBounds(0, 0, 200, 100);
+        f->InitLayout();
+        f->Show();
+        return f;
+    }();
+    return *shown;
+}
+
+TEST_F(HemiTest, ChangesRebuildAndRepaintUnchangedValuesDoNothing)
+{
+    TForm& shown = ShownForm();
+    auto* b = new THemisphereButton(&shown);
+    std::unique_ptr<THemisphereButton> owned(b);
+    b->SetParent(&shown);
+    b->SetFaceColor(clTeal);
+    b->SetBounds(10, 10, 69, 32);
+    Application->ProcessMessages();
+    // A changed value renders the images anew and asks for the button's rectangle to be painted.
+    auto rebuilds = [&](const std::function<void()>& change) {
+        b->ImageOut().SetFastPixel(35, 16, clLime);
+        ValidateRect(shown.Handle(), nullptr);
+        change();
+        RECT r{};
+        const bool invalid = GetUpdateRect(shown.Handle(), &r, FALSE);
+        const bool rendered = At(b->ImageOut(), 35, 16) != Rgb{0, 255, 0};
+        EXPECT_EQ(invalid, rendered);
+        if (invalid) {
+            EXPECT_TRUE(r.left == 10 && r.top == 10 && r.right == 79 && r.bottom == 42);
+        }
+        return rendered;
+    };
+    const struct {
+        const char* name;
+        std::function<void()> same, change;
+    } cases[] = {
+        {"AttenControl", [&] { b->SetAttenControl(1.0); }, [&] { b->SetAttenControl(0.5); }},
+        {"BevelInner", [&] { b->SetBevelInner(hbNone); }, [&] { b->SetBevelInner(hbRaised); }},
+        {"BevelOuter", [&] { b->SetBevelOuter(hbLowered); }, [&] { b->SetBevelOuter(hbRaised); }},
+        {"BevelWidth", [&] { b->SetBevelWidth(2); }, [&] { b->SetBevelWidth(3); }},
+        {"BorderColor", [&] { b->SetBorderColor(clGray); }, [&] { b->SetBorderColor(clRed); }},
+        {"BorderStyle", [&] { b->SetBorderStyle(bsNone); }, [&] { b->SetBorderStyle(bsSingle); }},
+        {"Caption", [&] { b->SetCaption(""); }, [&] { b->SetCaption("Stop"); }},
+        {"FaceColor", [&] { b->SetFaceColor(clTeal); }, [&] { b->SetFaceColor(clMaroon); }},
+        {"FaceShaded", [&] { b->SetFaceShaded(true); }, [&] { b->SetFaceShaded(false); }},
+        {"GlyphShaded", [&] { b->SetGlyphShaded(true); }, [&] { b->SetGlyphShaded(false); }},
+        {"GlyphMapped", [&] { b->SetGlyphMapped(false); }, [&] { b->SetGlyphMapped(true); }},
+        {"GlyphTransparent", [&] { b->SetGlyphTransparent(true); }, [&] { b->SetGlyphTransparent(false); }},
+        {"NumGlyphs", [&] { b->SetNumGlyphs(1); }, [&] { b->SetNumGlyphs(2); }},
+        {"GlyphIndex", [&] { b->SetGlyphIndex(1); }, [&] { b->SetGlyphIndex(2); }},
+        {"FaceTransparent", [&] { b->SetFaceTransparent(false); }, [&] { b->SetFaceTransparent(true); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(rebuilds(c.same));
+        EXPECT_TRUE(rebuilds(c.change));
+    }
+    EXPECT_TRUE(rebuilds([&] { b->SetFont(b->Font()); }));  // a font is always taken
+    EXPECT_EQ(b->FaceBlue(), 0);
+
+    // Down repaints at once, without rendering: the window shows the pressed image straight away.
+    b->SetFaceTransparent(false);
+    b->ImageOut().SetFastPixel(35, 16, clLime);
+    ValidateRect(shown.Handle(), nullptr);
+    b->SetDown(true);
+    HDC dc = GetDC(shown.Handle());
+    const TColor pressed = GetPixel(dc, 10 + 35, 10 + 16);
+    ReleaseDC(shown.Handle(), dc);
+    EXPECT_EQ(pressed, b->ImageIn().FastPixel(35, 16));
+    EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{0, 255, 0}));
 }
 
 TEST_F(HemiTest, RememberedSize)
@@ -253,6 +388,14 @@ TEST_F(HemiTest, RememberedSize)
 TEST_F(HemiTest, FaceHitTestAndIgnoredPresses)
 {
     THemisphereButton* b = Teal(10, 10);
+    // Either bevel alone takes its width off the face, both take twice as much.
+    EXPECT_FALSE(b->FaceHitTest(1, 16));
+    EXPECT_TRUE(b->FaceHitTest(2, 16));
+    b->SetBevelOuter(hbNone);
+    b->SetBevelInner(hbRaised);
+    EXPECT_FALSE(b->FaceHitTest(1, 16));
+    EXPECT_TRUE(b->FaceHitTest(2, 16));
+    b->SetBevelOuter(hbLowered);
     b->SetBevelInner(hbLowered);
     EXPECT_FALSE(b->FaceHitTest(3, 16));
     EXPECT_TRUE(b->FaceHitTest(4, 16));
@@ -272,7 +415,15 @@ TEST_F(HemiTest, FaceHitTestAndIgnoredPresses)
     Click(10 + 35, 10 + 16);
     EXPECT_EQ(downs, 1);
     EXPECT_EQ(clicks, 1);
+    // Without bevels the face reaches the ellipse's edge, and so does the button's share of the mouse.
+    b->SetBevelOuter(hbNone);
+    b->SetBevelInner(hbNone);
+    Click(10 + 0, 10 + 16);
+    EXPECT_EQ(downs, 2);
+    EXPECT_EQ(clicks, 2);
     // No face at all when the half-size equals the bevels.
+    b->SetBevelOuter(hbLowered);
+    b->SetBevelInner(hbLowered);
     b->SetBounds(10, 10, 8, 8);
     EXPECT_FALSE(b->FaceHitTest(4, 4));
 }
@@ -291,6 +442,8 @@ TEST_F(HemiTest, PressMoveOutMoveInRelease)
         EXPECT_EQ(At(bg, 35, 16), (Rgb{0, 54, 54}));
     };
     b->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+    Send(WM_MOUSEMOVE, 0, 45, 26);  // no button pressed: nothing goes down
+    EXPECT_FALSE(b->Down());
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 45, 26);
     EXPECT_TRUE(b->Down());
     Send(WM_MOUSEMOVE, MK_LBUTTON, 150, 26);  // off the button: routed by capture
@@ -312,6 +465,14 @@ TEST_F(HemiTest, PressMoveOutMoveInRelease)
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 45, 26);
     Send(WM_LBUTTONUP, 0, 150, 90);
     EXPECT_FALSE(b->Down());
+    Send(WM_MOUSEMOVE, 0, 45, 26);
+    EXPECT_FALSE(b->Down());
+    // The right button does not push the button, and its release on the face is no click.
+    log.clear();
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, 45, 26);
+    EXPECT_FALSE(b->Down());
+    Send(WM_RBUTTONUP, 0, 45, 26);
+    EXPECT_EQ(log, (std::vector<std::string>{"up"}));
 }
 
 TEST_F(HemiTest, DoubleClick)
@@ -333,7 +494,11 @@ TEST_F(HemiTest, Groups)
     THemisphereButton* a = Teal(0, 0);
     THemisphereButton* b = Teal(80, 0);
     THemisphereButton* c = Teal(160, 0);
+    THemisphereButton* other = Teal(0, 50);  // another group
+    THemisphereButton* single = Teal(80, 50);
     for (auto* x : {a, b, c}) x->SetGroupIndex(1);
+    other->SetGroupIndex(2);
+    other->SetDown(true);
     Click(35, 16);
     EXPECT_TRUE(a->Down());
     Click(80 + 35, 16);
@@ -341,10 +506,18 @@ TEST_F(HemiTest, Groups)
     EXPECT_TRUE(b->Down());
     Click(80 + 35, 16);
     EXPECT_TRUE(b->Down());  // AllowAllUp False: stays down
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 80 + 35, 16);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, 80 + 35, 45);  // off the face: a button that was down stays down
+    EXPECT_TRUE(b->Down());
+    Send(WM_LBUTTONUP, 0, 80 + 35, 45);
+    EXPECT_TRUE(b->Down());
 
     b->SetAllowAllUp(true);
     EXPECT_TRUE(a->AllowAllUp());
     EXPECT_TRUE(c->AllowAllUp());
+    EXPECT_FALSE(other->AllowAllUp());
+    single->SetAllowAllUp(true);
+    EXPECT_TRUE(single->AllowAllUp());
     Click(80 + 35, 16);
     EXPECT_FALSE(b->Down());
     EXPECT_FALSE(a->Down());
@@ -355,6 +528,7 @@ TEST_F(HemiTest, Groups)
     c->SetDown(true);
     EXPECT_TRUE(a->Down());
     EXPECT_TRUE(c->Down());
+    EXPECT_TRUE(other->Down());  // untouched by group 1 throughout
 }
 
 // ---- Painting and storage
@@ -362,44 +536,79 @@ TEST_F(HemiTest, Groups)
 TEST_F(HemiTest, PaintsThroughTheMask)
 {
     THemisphereButton* b = Teal();
+    b->SetCaption("Stop");
+    auto background = [](int x, int y) { return static_cast<TColor>((x + y) % 2 ? 0x203040 : 0x405060); };
+    for (bool down : {false, true}) {
+        SCOPED_TRACE(down);
+        b->SetDown(down);
+        TBitmap bg;
+        bg.SetPixelFormat(pf32bit);
+        bg.SetSize(69, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 69; ++x) bg.SetFastPixel(x, y, background(x, y));
+        b->PaintTo(bg.Canvas().Handle());
+        // The background where the mask is white, the up or down image where it is black.
+        TBitmap& image = down ? b->ImageIn() : b->ImageOut();
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 69; ++x) {
+                const bool opaque = b->ImageMask().FastPixel(x, y) == clBlack;
+                ASSERT_EQ(bg.FastPixel(x, y), opaque ? image.FastPixel(x, y) : background(x, y)) << x << "," << y;
+            }
+        EXPECT_EQ(At(bg, 1, 16), Grey(130));
+        EXPECT_EQ(bg.FastPixel(0, 0), background(0, 0));
+    }
+    // Stored pictures are painted at their own size, however narrow: one opaque red column here.
+    auto picture = [](const char* file, std::uint32_t pixel) {
+        hemi::TPixelImage column(1, 32, pixel);
+        TLayoutValue v;
+        v.kind = TLayoutValue::kBinary;
+        v.Str = file;
+        v.Bytes = hemi::EncodeBitmap555(column.View());
+        return v;
+    };
+    b->SetProperty("ImageIn", picture("in.bmp", hemi::PixelRGB(255, 0, 0)));
+    b->SetProperty("ImageMask", picture("mask.bmp", hemi::kBlackPixel));
     TBitmap bg;
     bg.SetPixelFormat(pf32bit);
     bg.SetSize(69, 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 69; ++x) bg.SetFastPixel(x, y, (x + y) % 2 ? 0x203040 : 0x405060);
     b->PaintTo(bg.Canvas().Handle());
-    EXPECT_EQ(bg.FastPixel(0, 0), 0x405060);
-    EXPECT_EQ(bg.FastPixel(68, 0), 0x405060);
-    EXPECT_EQ(At(bg, 35, 16), (Rgb{0, 202, 202}));
-    EXPECT_EQ(At(bg, 1, 16), Grey(130));
-    b->SetDown(true);
-    b->PaintTo(bg.Canvas().Handle());
-    EXPECT_EQ(At(bg, 35, 16), (Rgb{0, 54, 54}));
-    EXPECT_EQ(bg.FastPixel(1, 0), 0x203040);
+    EXPECT_EQ(bg.FastPixel(0, 16), clRed);
+    EXPECT_EQ(bg.FastPixel(1, 16), clWhite);  // beyond the pictures: untouched
 }
 
 TEST_F(HemiTest, LayoutWithStoredImages)
 {
-    // Images rendered for a teal button, stored as files.
+    // Images rendered for a teal button with a small glyph in its upper left, stored as files.
     THemisphereButton* source = Teal();
     source->SetCaption("Stop");
+    EXPECT_EQ(source->StoredProperties("stop").size(), 4u);  // no glyph file without a glyph
+    TBitmap glyph;
+    glyph.SetPixelFormat(pf24bit);
+    glyph.SetSize(16, 16);
+    glyph.Canvas().Brush.SetColor(clWhite);
+    glyph.Canvas().FillRect(Rect(0, 0, 16, 16));
+    glyph.SetFastPixel(0, 0, clRed);
+    source->SetGlyph(&glyph);
     std::vector<TLayoutProperty> stored = source->StoredProperties("stop");
-    ASSERT_EQ(stored.size(), 4u);
+    ASSERT_EQ(stored.size(), 5u);
     EXPECT_EQ(stored[0].Name, "GlyphValid");
+    EXPECT_EQ(stored[4].Name, "ImageGlyph");
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (std::size_t i = 1; i < stored.size(); ++i) {
-        EXPECT_EQ(stored[i].Value.Bytes.size(), 4546u) << stored[i].Name;
-        files[stored[i].Value.Str] = stored[i].Value.Bytes;
-    }
-    // A layout whose properties say maroon: loading must use the stored teal images and render nothing.
+    for (std::size_t i = 1; i < stored.size(); ++i) files[stored[i].Value.Str] = stored[i].Value.Bytes;
+    for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(stored[i].Value.Bytes.size(), 4546u) << stored[i].Name;
+    // A layout whose properties say otherwise (maroon, flat, both bevels...): loading must take every value
+    // and use the stored teal images, rendering nothing.
     const std::string text =
         "TForm Form2 {\n"
         "  THemisphereButton HBtnStop {\n"
         "    Left = 100\n    Top = 50\n    Width = 69\n    Height = 32\n"
-        "    Caption = \"Stop\"\n    FaceColor = clMaroon\n    BevelWidth = 2\n    Font.Style = [fsBold]\n"
-        "    GlyphValid = False\n"
+        "    Caption = \"Stop\"\n    Font.Style = [fsBold]\n    FaceColor = clMaroon\n    BorderColor = clRed\n"
+        "    FaceShaded = False\n    FaceTransparent = False\n    BevelOuter = hbLowered\n    BevelInner = hbRaised\n"
+        "    BevelWidth = 2\n    BorderStyle = bsSingle\n    AllowAllUp = True\n    AttenControl = 0.75\n"
+        "    Down = False\n    GroupIndex = 3\n    GlyphIndex = 3\n    NumGlyphs = 1\n    GlyphShaded = False\n"
+        "    GlyphMapped = True\n    GlyphTransparent = False\n    GlyphValid = True\n"
         "    ImageOut = file(\"stop_out.bmp\")\n    ImageIn = file(\"stop_in.bmp\")\n"
-        "    ImageMask = file(\"stop_mask.bmp\")\n"
+        "    ImageMask = file(\"stop_mask.bmp\")\n    ImageGlyph = file(\"stop_glyph.bmp\")\n"
         "  }\n"
         "}\n";
     TForm* loaded = new TForm(nullptr);
@@ -413,22 +622,56 @@ TEST_F(HemiTest, LayoutWithStoredImages)
     auto* b = dynamic_cast<THemisphereButton*>(loaded->FindComponent("HBtnStop"));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->FaceRed(), 0x80);
+    EXPECT_EQ(b->BorderColor(), clRed);
+    EXPECT_FALSE(b->FaceShaded());
+    EXPECT_EQ(b->BevelOuter(), hbLowered);
+    EXPECT_EQ(b->BevelInner(), hbRaised);
+    EXPECT_EQ(b->BorderStyle(), bsSingle);
+    EXPECT_TRUE(b->AllowAllUp());
+    EXPECT_EQ(b->AttenControl(), 0.75);
+    EXPECT_EQ(b->GroupIndex(), 3);
+    EXPECT_EQ(b->GlyphIndex(), 3);  // beyond NumGlyphs, taken while loading
+    EXPECT_FALSE(b->GlyphShaded());
+    EXPECT_TRUE(b->GlyphMapped());
+    EXPECT_FALSE(b->GlyphTransparent());
+    EXPECT_TRUE(b->GlyphValid());
+    EXPECT_EQ(b->Glyph().Width(), 16);
+    EXPECT_EQ(b->Glyph().FastPixel(0, 0), clRed);
+    TLayoutValue unknown;
+    unknown.kind = TLayoutValue::kIdent;
+    unknown.Str = "bsSunken";
+    EXPECT_THROW(b->SetProperty("BevelOuter", unknown), ELayoutError);
+    EXPECT_THROW(b->SetProperty("BorderStyle", unknown), ELayoutError);
+    EXPECT_EQ(b->BevelOuter(), hbLowered);
     // 5-5-5 keeps the top five bits: 202 -> 25 -> 206 when read back; teal, so nothing was rendered.
     EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{0, 206, 206}));
     TBitmap bg;
     bg.SetPixelFormat(pf32bit);
     bg.SetSize(69, 32);
+    bg.Canvas().Brush.SetColor(0x0F0F0F);
+    bg.Canvas().FillRect(Rect(0, 0, 69, 32));
     b->PaintTo(bg.Canvas().Handle());
     EXPECT_EQ(At(bg, 35, 16), (Rgb{0, 206, 206}));
-    EXPECT_EQ(bg.FastPixel(0, 0), clWhite);  // the background in a corner is left exactly as it was
+    EXPECT_EQ(bg.FastPixel(0, 0), 0x0F0F0F);  // the background in a corner is left exactly as it was
     // The files round-trip byte for byte.
     std::vector<TLayoutProperty> again = b->StoredProperties("stop");
-    ASSERT_EQ(again.size(), 4u);
+    ASSERT_EQ(again.size(), 5u);
     for (std::size_t i = 1; i < again.size(); ++i)
         EXPECT_TRUE(again[i].Value.Bytes == files[again[i].Value.Str]) << again[i].Name;
-    // The next property change renders the maroon button.
-    b->SetAttenControl(0.5);
-    EXPECT_EQ(At(b->ImageOut(), 35, 16).g, 0);
+    // The next change renders the flat maroon button, and from then on the images and the glyph are stored
+    // as they now are.
+    b->SetGlyph(nullptr);
+    EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{128, 0, 0}));
+    b->SetBounds(100, 50, 60, 28);
+    TBitmap other;
+    other.SetSize(8, 8);
+    b->SetGlyph(&other);
+    again = b->StoredProperties("stop");
+    ASSERT_EQ(again.size(), 5u);
+    for (std::size_t i = 1; i < again.size(); ++i) {
+        const TBitmapFileImage image = ReadBitmapFile(again[i].Value.Bytes.data(), again[i].Value.Bytes.size());
+        EXPECT_EQ(image.Width, i < 4 ? 60 : 8) << again[i].Name;
+    }
 }
 
 }  // namespace

@@ -1,55 +1,11 @@
-// Style passes of the three-D label and the address rules of the hyperlink label, without windows.
+// The address rules of the hyperlink label, without windows.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "controls/labels/Label3dPasses.h"
 #include "controls/labels/URLLinkModel.h"
 
 namespace {
-
-struct PassCase {
-    T3DEffect style;
-    std::vector<T3dPass> expected;
-};
-
-
-TEST(Label3dPasses, EachStyleDrawsItsShadesThenTheText)
-{
-    const TColor lt = 0x00AA11, rb = 0x2200BB, font = 0x000080;
-    const PassCase cases[] = {
-        {T3DEffect::Normal3d, {{font, 0, 0}}},
-        {T3DEffect::Resit3d, {{lt, 1, 1}, {rb, -1, -1}, {font, 0, 0}}},
-        {T3DEffect::Raised3d, {{rb, 1, 1}, {lt, -1, -1}, {font, 0, 0}}},
-        {T3DEffect::Shadowed3d, {{rb, 7, -3}, {font, 0, 0}}},
-    };
-    for (const PassCase& c : cases) {
-        T3dLook look;
-        look.Style = c.style;
-        look.ShadeLeftTop = lt;
-        look.ShadeRightBottom = rb;
-        look.HShadeOffset = 7;
-        look.VShadeOffset = -3;
-        look.FontColor = font;
-        EXPECT_EQ(Label3dPasses(look), c.expected) << static_cast<int>(c.style);
-    }
-}
-
-TEST(Label3dPasses, DefaultsShadowRightAndAboveAndDisabledTextIsGrey)
-{
-    T3dLook look;
-    look.Style = T3DEffect::Shadowed3d;
-    auto passes = Label3dPasses(look);
-    ASSERT_EQ(passes.size(), 2u);
-    EXPECT_EQ(passes[0], (T3dPass{clGray, 5, -5}));
-    look.Style = T3DEffect::Raised3d;
-    look.Enabled = false;
-    passes = Label3dPasses(look);
-    ASSERT_EQ(passes.size(), 3u);
-    EXPECT_EQ(passes[0], (T3dPass{clGray, 1, 1}));  // shades unchanged
-    EXPECT_EQ(passes[1], (T3dPass{clWhite, -1, -1}));
-    EXPECT_EQ(passes[2].Color, clGrayText);
-}
 
 // A model whose callbacks record what the label would do.
 struct Recorder {

@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "controls/lcd/LCD_Lab.h"
 #include "framework/Dialogs.h"
+#include "framework/Forms.h"
 
 namespace {
 
@@ -86,12 +88,12 @@ std::string CellDots(TBitmap& bmp, int x, int y, int cols, int rows, int pitchX,
     return out;
 }
 
-std::string GlyphDots(TDotMatrix set, int code, int cols, int rows)
+std::string GlyphDots(TDotMatrix set, int code, int cols, int rows, char lit = '1', char unlit = '0')
 {
     std::string out;
     for (int r = 1; r <= rows; ++r) {
         if (r > 1) out += ' ';
-        for (int k = 1; k <= cols; ++k) out += MatrixDot(set, code, r, k) ? '1' : '0';
+        for (int k = 1; k <= cols; ++k) out += MatrixDot(set, code, r, k) ? lit : unlit;
     }
     return out;
 }
@@ -163,67 +165,106 @@ TEST(LCDLabelGeometry, SizesFollowCountsAndCountsFollowSizes)
 
 TEST(LCDLabelGeometry, LayoutPropertiesByName)
 {
-    // As a window layout stores the recording window's label.
+    // Every property as a window layout stores it, the size first.
     auto ident = [](const char* s) { TLayoutValue v; v.kind = TLayoutValue::kIdent; v.Str = s; return v; };
     auto integer = [](long long i) { TLayoutValue v; v.kind = TLayoutValue::kInteger; v.Int = i; return v; };
-    TLayoutValue caption;
-    caption.kind = TLayoutValue::kString;
-    caption.Str = "00:00";
+    auto text = [](const char* s) { TLayoutValue v; v.kind = TLayoutValue::kString; v.Str = s; return v; };
     TLCDLabel l(nullptr);
     l.BeginLoading();
-    EXPECT_TRUE(l.SetProperty("Left", integer(89)));
-    EXPECT_TRUE(l.SetProperty("Width", integer(90)));
-    EXPECT_TRUE(l.SetProperty("Height", integer(32)));
-    EXPECT_TRUE(l.SetProperty("Caption", caption));
-    EXPECT_TRUE(l.SetProperty("DotMatrix", ident("dos5x7")));
-    EXPECT_TRUE(l.SetProperty("PixelSize", ident("pix2x2")));
-    EXPECT_TRUE(l.SetProperty("PixelShape", ident("spRound")));
-    EXPECT_TRUE(l.SetProperty("BorderStyle", ident("frSingle")));
-    EXPECT_TRUE(l.SetProperty("BorderSpace", integer(5)));
-    EXPECT_TRUE(l.SetProperty("NoOfChars", integer(5)));
-    EXPECT_TRUE(l.SetProperty("PixelOff", integer(0xAAAAAA)));
-    EXPECT_TRUE(l.SetProperty("PixelOn", ident("clTeal")));
+    const std::pair<const char*, TLayoutValue> stored[] = {
+        {"Left", integer(89)},          {"Width", integer(90)},           {"Height", integer(32)},
+        {"Caption", text("00:00")},     {"DotMatrix", ident("dos5x7")},   {"PixelSize", ident("pixCustom")},
+        {"PixelWidth", integer(3)},     {"PixelHeight", integer(4)},      {"PixelSpacing", integer(2)},
+        {"PixelShape", ident("spRound")}, {"CharSpacing", integer(3)},    {"LineSpacing", integer(4)},
+        {"BorderSpace", integer(5)},    {"TextLines", integer(2)},        {"NoOfChars", integer(4)},
+        {"BackGround", ident("clYellow")}, {"BorderStyle", ident("frSingle")}, {"BorderColor", ident("clRed")},
+        {"PixelOn", ident("clTeal")},   {"PixelOff", integer(0xAAAAAA)},  {"filename", text("")},
+    };
+    for (const auto& [name, value] : stored) EXPECT_TRUE(l.SetProperty(name, value)) << name;
     EXPECT_THROW(l.SetProperty("PixelSize", ident("pix17x17")), ELayoutError);
     l.Loaded();
     EXPECT_EQ(l.Caption(), "00:00");
-    EXPECT_EQ(l.DotMatrix(), dos5x7);
+    EXPECT_EQ(l.DotMatrix(), dos5x7);  // an empty file name selects nothing
+    EXPECT_EQ(l.PixelSize(), pixCustom);
+    EXPECT_EQ(l.PixelWidth(), 3);
+    EXPECT_EQ(l.PixelHeight(), 4);
+    EXPECT_EQ(l.PixelSpacing(), 2);
     EXPECT_EQ(l.PixelShape(), spRound);
+    EXPECT_EQ(l.CharSpacing(), 3);
+    EXPECT_EQ(l.LineSpacing(), 4);
+    EXPECT_EQ(l.BorderSpace(), 5);
+    EXPECT_EQ(l.TextLines(), 2);
+    EXPECT_EQ(l.NoOfChars(), 4);
+    EXPECT_EQ(l.BackGround(), clYellow);
     EXPECT_EQ(l.BorderStyle(), frSingle);
+    EXPECT_EQ(l.BorderColor(), clRed);
     EXPECT_EQ(l.PixelOn(), clTeal);
+    EXPECT_EQ(l.PixelOff(), 0xAAAAAA);
     EXPECT_EQ(l.Left(), 89);
-    EXPECT_EQ(l.Width(), 90);
-    EXPECT_EQ(l.Height(), 32);
+    // The size follows the counts: cells of 5 x 3 + 4 x 2 by 7 x 4 + 6 x 2.
+    EXPECT_EQ(l.Width(), 10 + 3 * 3 + 4 * 23 + 2);
+    EXPECT_EQ(l.Height(), 10 + 4 + 2 * 40 + 2);
+    // The first name of each kind, too.
+    for (const auto& [name, value] : {std::pair{"DotMatrix", "mat5x7"}, {"PixelSize", "pix1x1"},
+                                      {"PixelShape", "spSquare"}, {"BorderStyle", "frRaised"}})
+        l.SetProperty(name, ident(value));
+    EXPECT_EQ(l.DotMatrix(), mat5x7);
+    EXPECT_EQ(l.PixelSize(), pix1x1);
+    EXPECT_EQ(l.PixelShape(), spSquare);
+    EXPECT_EQ(l.BorderStyle(), frRaised);
+
+    // A size stored after the counts wins at the end of loading.
+    TLCDLabel resized(nullptr);
+    resized.BeginLoading();
+    resized.SetProperty("DotMatrix", ident("dos5x7"));
+    resized.SetProperty("BorderSpace", integer(5));
+    resized.SetProperty("NoOfChars", integer(5));
+    resized.SetProperty("Width", integer(122));
+    resized.Loaded();
+    EXPECT_EQ(resized.NoOfChars(), 7);
+    EXPECT_EQ(resized.Width(), 122);
 }
 
-TEST(LCDLabelRendering, ClockEveryPixel)
+TEST(LCDLabelRendering, ClockEveryPixelInEachBorderStyle)
 {
     TLCDLabel l(nullptr);
     RecordingWindowSettings(l);
     l.SetCaption("88:88");
     Render(l);
     l.SetCaption("00:00");  // nothing of the previous picture may survive
-    auto bmp = Render(l);
+    l.SetBorderColor(clRed);
     const int w = 90, h = 32;
     const TColor shadow = Sys(COLOR_BTNSHADOW), highlight = Sys(COLOR_BTNHIGHLIGHT);
     const std::string text = "00:00";
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            TColor expected = clSilver;
-            if (x == 0 || y == 0)
-                expected = shadow;  // lowered: dark top and left edges ...
-            else if (x == w - 1 || y == h - 1)
-                expected = highlight;  // ... light bottom and right edges
-            else {
-                // Cells start at border space + 1 and are 14 + 2 apart; dots are 2 x 2, 3 apart.
-                int cx = x - 6, cy = y - 6;
-                int cell = cx >= 0 ? cx / 16 : -1, inCell = cx >= 0 ? cx % 16 : -1;
-                if (cell >= 0 && cell < 5 && inCell < 14 && cy >= 0 && cy < 20 && inCell % 3 < 2 && cy % 3 < 2) {
-                    int k = inCell / 3 + 1, r = cy / 3 + 1;
-                    expected = MatrixDot(dos5x7, text[cell], r, k) ? clBlack : 0xAAAAAA;
+    // Top and left edge, then bottom and right edge: a raised frame is light above and left, a lowered one dark.
+    const struct {
+        TMyBorder style;
+        TColor topLeft, bottomRight;
+    } frames[] = {{frLowered, shadow, highlight}, {frRaised, highlight, shadow}, {frSingle, clRed, clRed},
+                  {frNone, clSilver, clSilver}};
+    for (const auto& f : frames) {
+        SCOPED_TRACE(f.style);
+        l.SetBorderStyle(f.style);
+        auto bmp = Render(l);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                TColor expected = clSilver;
+                if (x == 0 || y == 0)
+                    expected = f.topLeft;
+                else if (x == w - 1 || y == h - 1)
+                    expected = f.bottomRight;
+                else {
+                    // Cells start at border space + 1 and are 14 + 2 apart; dots are 2 x 2, 3 apart.
+                    int cx = x - 6, cy = y - 6;
+                    int cell = cx >= 0 ? cx / 16 : -1, inCell = cx >= 0 ? cx % 16 : -1;
+                    if (cell >= 0 && cell < 5 && inCell < 14 && cy >= 0 && cy < 20 && inCell % 3 < 2 && cy % 3 < 2) {
+                        int k = inCell / 3 + 1, r = cy / 3 + 1;
+                        expected = MatrixDot(dos5x7, text[cell], r, k) ? clBlack : 0xAAAAAA;
+                    }
                 }
+                ASSERT_EQ(bmp->FastPixel(x, y), expected) << "pixel " << x << "," << y;
             }
-            ASSERT_EQ(bmp->FastPixel(x, y), expected) << "pixel " << x << "," << y;
-        }
+    }
 }
 
 TEST(LCDLabelRendering, CodesCellsAndCharacterSets)
@@ -265,7 +306,7 @@ TEST(LCDLabelRendering, CodesCellsAndCharacterSets)
     EXPECT_NE(GlyphDots(Hitachi, 92, 5, 7), GlyphDots(mat5x7, 92, 5, 7));
 }
 
-TEST(LCDLabelRendering, DisabledHiddenShapes)
+TEST(LCDLabelRendering, DisabledAndHidden)
 {
     TLCDLabel l(nullptr);
     l.SetCaption("88888");
@@ -283,37 +324,146 @@ TEST(LCDLabelRendering, DisabledHiddenShapes)
     bmp = Render(l);
     for (int y = 0; y < l.Height(); ++y)
         for (int x = 0; x < l.Width(); ++x) ASSERT_EQ(bmp->FastPixel(x, y), Sys(COLOR_BTNFACE)) << x << "," << y;
-    l.SetVisible(true);
+}
 
-    // Shaped dots with equal on and off colours: every dot is the shaded circle.
+TEST(LCDLabelRendering, DotShapes)
+{
+    TLCDLabel l(nullptr);
     l.SetBorderStyle(frNone);
-    l.SetPixelSize(pix8x8);
-    l.SetPixelShape(spShaped);
+    l.SetNoOfChars(1);
+    l.SetCaption("8");
+    l.SetPixelSize(pix16x16);
     l.SetPixelOn(clRed);
-    l.SetPixelOff(clRed);
-    l.SetCaption(" ");
+    l.SetPixelOff(clBlue);
+    const TColor shade = 0x00007F;
+    // Every pixel of every dot box of "8" (16 x 16, 17 apart, the first at border space + 1).
+    auto eachDot = [&](TBitmap& bmp, const std::function<void(bool lit, int left, int top)>& check) {
+        for (int r = 1; r <= 7; ++r)
+            for (int k = 1; k <= 5; ++k) {
+                SCOPED_TRACE(testing::Message() << "dot " << r << "," << k);
+                const int left = 4 + (k - 1) * 17, top = 4 + (r - 1) * 17;
+                check(MatrixDot(mat5x7, '8', r, k), left, top);
+                EXPECT_EQ(bmp.FastPixel(left + 16, top + 8), clSilver);  // the spacing
+            }
+    };
+    auto pixels = [](TBitmap& bmp, int left, int top) {
+        std::set<TColor> seen;
+        for (int y = top; y < top + 16; ++y)
+            for (int x = left; x < left + 16; ++x) seen.insert(bmp.FastPixel(x, y));
+        return seen;
+    };
+    auto bmp = Render(l);  // squares fill their box
+    eachDot(*bmp, [&](bool lit, int left, int top) {
+        EXPECT_EQ(pixels(*bmp, left, top), std::set<TColor>{lit ? clRed : clBlue});
+    });
+    l.SetPixelShape(spRound);  // circles on the background
     bmp = Render(l);
-    const int pitch = 9, x0 = 4, y0 = 4;
-    for (int r = 0; r < 7; ++r)
-        for (int k = 0; k < 5; ++k) {
-            int left = x0 + k * pitch, top = y0 + r * pitch;
-            EXPECT_EQ(bmp->FastPixel(left, top), 0x00007F) << r << "," << k;        // shade in the corner
-            EXPECT_EQ(bmp->FastPixel(left + 4, top + 4), clRed) << r << "," << k;   // lit centre
-            EXPECT_EQ(bmp->FastPixel(left + 8, top + 4), clSilver) << r << "," << k; // spacing
+    eachDot(*bmp, [&](bool lit, int left, int top) {
+        const TColor c = lit ? clRed : clBlue;
+        EXPECT_EQ(pixels(*bmp, left, top), (std::set<TColor>{c, clSilver}));
+        EXPECT_EQ(bmp->FastPixel(left + 8, top + 8), c);
+        EXPECT_EQ(bmp->FastPixel(left + 1, top + 1), clSilver);
+    });
+    l.SetPixelShape(spShaped);  // lit: a circle on a square of half brightness; unlit: a square
+    bmp = Render(l);
+    eachDot(*bmp, [&](bool lit, int left, int top) {
+        if (!lit) {
+            EXPECT_EQ(pixels(*bmp, left, top), std::set<TColor>{clBlue});
+            return;
         }
+        EXPECT_EQ(pixels(*bmp, left, top), (std::set<TColor>{clRed, shade}));
+        EXPECT_EQ(bmp->FastPixel(left + 8, top + 8), clRed);
+        EXPECT_EQ(bmp->FastPixel(left + 8, top), clRed);  // the circle's outline too
+        EXPECT_EQ(bmp->FastPixel(left, top), shade);
+        EXPECT_EQ(bmp->FastPixel(left + 1, top + 1), shade);
+    });
+    // With equal colours every dot, lit or not, is the shaded circle.
+    l.SetPixelOff(clRed);
+    bmp = Render(l);
+    eachDot(*bmp, [&](bool, int left, int top) {
+        EXPECT_EQ(pixels(*bmp, left, top), (std::set<TColor>{clRed, shade}));
+        EXPECT_EQ(bmp->FastPixel(left + 1, top + 1), shade);
+    });
 
-    // pix1x1 draws single pixels whatever the shape; round dots stay inside their box.
+    // pix1x1 draws single pixels whatever the shape.
     l.SetPixelOff(0xAAAAAA);
     l.SetPixelSize(pix1x1);
-    l.SetCaption("8");
-    bmp = Render(l);
-    EXPECT_EQ(CellDots(*bmp, 4, 4, 5, 7, 2, 2, clRed), GlyphDots(mat5x7, '8', 5, 7));
-    EXPECT_EQ(bmp->FastPixel(5, 5), clSilver);
-    l.SetPixelShape(spRound);
-    l.SetPixelSize(pix6x6);
-    bmp = Render(l);
-    EXPECT_EQ(bmp->FastPixel(4 + 7 + 3, 4 + 3), clRed);  // centre of the lit top-row dot 2 of "8"
-    EXPECT_EQ(bmp->FastPixel(4 + 7, 4), clSilver);       // its corner stays background
+    for (TPixelShape shape : {spShaped, spRound, spSquare}) {
+        l.SetPixelShape(shape);
+        bmp = Render(l);
+        EXPECT_EQ(CellDots(*bmp, 4, 4, 5, 7, 2, 2, clRed), GlyphDots(mat5x7, '8', 5, 7)) << shape;
+        EXPECT_EQ(CellDots(*bmp, 4, 4, 5, 7, 2, 2, 0xAAAAAA), GlyphDots(mat5x7, '8', 5, 7, '0', '1')) << shape;
+        EXPECT_EQ(bmp->FastPixel(5, 5), clSilver);
+    }
+}
+
+// A shown form, made once and left to the end of the process: taking a shown window down costs Wine seconds.
+TForm& ShownForm()
+{
+    static TForm* form = [] {
+        if (!Application) {
+            new TApplication;
+            new TScreen;
+            Application->Initialize();
+        }
+        auto* f = new TForm(nullptr);
+        f->InitLayout();
+        f->SetClientSize(200, 100);
+        f->Show();
+        Application->ProcessMessages();
+        return f;
+    }();
+    return *form;
+}
+
+// What the window shows of its client rectangle r.
+std::unique_ptr<TBitmap> Screenshot(TForm& form, const TRect& r)
+{
+    auto bmp = std::make_unique<TBitmap>();
+    bmp->SetSize(r.Width(), r.Height());
+    HDC dc = GetDC(form.Handle());
+    BitBlt(bmp->Canvas().Handle(), 0, 0, r.Width(), r.Height(), dc, r.Left, r.Top, SRCCOPY);
+    ReleaseDC(form.Handle(), dc);
+    GdiFlush();
+    return bmp;
+}
+
+bool SamePixels(TBitmap& a, TBitmap& b)
+{
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.FastPixel(x, y) != b.FastPixel(x, y)) return false;
+    return a.Width() == b.Width() && a.Height() == b.Height();
+}
+
+TEST(LCDLabelRendering, ChangesShowOnTheWindowAtOnce)
+{
+    TForm& form = ShownForm();
+    auto* l = new TLCDLabel(&form);
+    std::unique_ptr<TLCDLabel> owned(l);
+    l->SetParent(&form);
+    l->SetBounds(20, 10, l->Width(), l->Height());
+    RecordingWindowSettings(*l);
+    Application->ProcessMessages();
+    const TRect around = Rect(19, 9, 19 + 92, 9 + 34);  // the label and one pixel round it
+    const TColor face = Screenshot(form, around)->FastPixel(0, 0);
+    ValidateRect(form.Handle(), nullptr);
+
+    // Drawn straight away, where the label is and nowhere else, without waiting for a paint message.
+    l->SetCaption("12:34");
+    auto shown = Screenshot(form, around);
+    auto picture = Render(*l);
+    for (int y = 0; y < around.Height(); ++y)
+        for (int x = 0; x < around.Width(); ++x) {
+            const bool inside = x >= 1 && y >= 1 && x <= 90 && y <= 32;
+            ASSERT_EQ(shown->FastPixel(x, y), inside ? picture->FastPixel(x - 1, y - 1) : face) << x << "," << y;
+        }
+
+    // A hidden label draws nothing.
+    l->SetVisible(false);
+    ValidateRect(form.Handle(), nullptr);
+    l->SetCaption("56:78");
+    EXPECT_TRUE(SamePixels(*Screenshot(form, around), *shown));
 }
 
 TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
@@ -360,16 +510,50 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
     EXPECT_EQ(l.PixelHeight(), 3);
     EXPECT_EQ(l.Paints, paints);
 
-    // Accepted values redraw at once; unchanged ones cost nothing, except DotMatrix, which always redraws.
-    l.SetCaption("00:01");
-    EXPECT_GT(l.Paints, paints);
+    // Accepted values, the smallest ones included, are stored and redraw at once; unchanged ones cost
+    // nothing, except DotMatrix, which always redraws.
+    const struct {
+        const char* name;
+        std::function<void(int)> set;
+        std::function<int()> get;
+        int value;
+    } accepted[] = {
+        {"PixelSpacing", [&](int v) { l.SetPixelSpacing(v); }, [&] { return l.PixelSpacing(); }, 0},
+        {"CharSpacing", [&](int v) { l.SetCharSpacing(v); }, [&] { return l.CharSpacing(); }, 0},
+        {"LineSpacing", [&](int v) { l.SetLineSpacing(v); }, [&] { return l.LineSpacing(); }, 0},
+        {"BorderSpace", [&](int v) { l.SetBorderSpace(v); }, [&] { return l.BorderSpace(); }, 0},
+        {"TextLines", [&](int v) { l.SetTextLines(v); }, [&] { return l.TextLines(); }, 2},
+        {"TextLines", [&](int v) { l.SetTextLines(v); }, [&] { return l.TextLines(); }, 1},
+        {"NoOfChars", [&](int v) { l.SetNoOfChars(v); }, [&] { return l.NoOfChars(); }, 1},
+        {"BackGround", [&](int v) { l.SetBackGround(v); }, [&] { return l.BackGround(); }, clRed},
+        {"BorderColor", [&](int v) { l.SetBorderColor(v); }, [&] { return l.BorderColor(); }, clRed},
+        {"PixelOn", [&](int v) { l.SetPixelOn(v); }, [&] { return l.PixelOn(); }, clRed},
+        {"PixelOff", [&](int v) { l.SetPixelOff(v); }, [&] { return l.PixelOff(); }, clRed},
+        {"BorderStyle", [&](int v) { l.SetBorderStyle(TMyBorder(v)); }, [&] { return l.BorderStyle(); }, frSingle},
+        {"PixelShape", [&](int v) { l.SetPixelShape(TPixelShape(v)); }, [&] { return l.PixelShape(); }, spRound},
+        {"PixelSize", [&](int v) { l.SetPixelSize(TPixelSize(v)); }, [&] { return l.PixelSize(); }, pixCustom},
+        {"PixelWidth", [&](int v) { l.SetPixelWidth(v); }, [&] { return l.PixelWidth(); }, 1},
+        {"PixelHeight", [&](int v) { l.SetPixelHeight(v); }, [&] { return l.PixelHeight(); }, 1},
+    };
+    for (const auto& a : accepted) {
+        SCOPED_TRACE(a.name);
+        paints = l.Paints;
+        a.set(a.value);
+        EXPECT_EQ(a.get(), a.value);
+        EXPECT_EQ(l.Paints, paints + 1);
+        a.set(a.value);
+        EXPECT_EQ(l.Paints, paints + 1);
+    }
+    // Everything at its smallest: one cell of 5 x 7 one-pixel dots with no spacing, and the frame.
+    EXPECT_EQ(l.Width(), 5 + 2);
+    EXPECT_EQ(l.Height(), 7 + 2);
     paints = l.Paints;
+    l.SetCaption("00:01");
+    EXPECT_EQ(l.Paints, paints + 1);
     for (int i = 0; i < 10; ++i) l.SetCaption("00:01");
-    l.SetNoOfChars(l.NoOfChars());
-    l.SetPixelOn(l.PixelOn());
-    EXPECT_EQ(l.Paints, paints);
+    EXPECT_EQ(l.Paints, paints + 1);
     l.SetDotMatrix(l.DotMatrix());
-    EXPECT_GT(l.Paints, paints);
+    EXPECT_EQ(l.Paints, paints + 2);
     EXPECT_TRUE(boxes.shown.empty());
 
     std::string longText(300, 'a');

@@ -204,6 +204,8 @@ TEST(MatrixLookup, RangesAndHitachi2)
     EXPECT_FALSE(MatrixDot(mat5x7, 31, 1, 1));
     EXPECT_FALSE(MatrixDot(mat5x7, 127, 1, 1));
     EXPECT_FALSE(MatrixDot(dos5x7, 219, 8, 1));
+    EXPECT_FALSE(MatrixDot(dos5x7, '8', 1, 6));  // not the first dot of the next row
+    EXPECT_FALSE(MatrixDot(dos5x7, '8', 3, 0));  // nor the last of the row above
     EXPECT_FALSE(MatrixDot(CustomFont, 65, 1, 1));
 }
 
@@ -308,10 +310,10 @@ Loaded Read(const std::vector<std::uint8_t>& bytes, TCustomGlyphs& glyphs, TCust
 
 TEST(CustomFont, ReadsGlyphsWithZeroMeaningLit)
 {
-    // 3 x 2 dots, codes 65..66: 'A' has its top-left and bottom-right dots lit, 'B' is all unlit except
-    // for a stray byte 7, which must not light anything.
+    // 3 x 2 dots, codes 65..66: 'A' has its outer columns lit, 'B' is all unlit except for a stray byte 7,
+    // which must not light anything.
     std::vector<std::uint8_t> v = FontBytes(3, 2, 65, 66, 0);
-    const std::uint8_t a[] = {0, 1, 1, 1, 1, 0}, b[] = {1, 7, 1, 1, 1, 1};
+    const std::uint8_t a[] = {0, 1, 0, 0, 1, 0}, b[] = {1, 7, 1, 1, 1, 1};
     v.insert(v.end(), a, a + 6);
     v.insert(v.end(), b, b + 6);
     v.push_back(0);  // trailing bytes are ignored
@@ -330,7 +332,8 @@ TEST(CustomFont, ReadsGlyphsWithZeroMeaningLit)
     // Codes the file does not cover exist and are unlit.
     ASSERT_NE(glyphs.Glyph(0), nullptr);
     EXPECT_FALSE(CustomDot(glyphs, 0, 1, 1));
-    EXPECT_FALSE(CustomDot(glyphs, 65, 3, 1));  // outside the glyph
+    // Outside the glyph nothing is lit, not even a neighbouring row's dot.
+    for (auto [row, column] : {std::pair{3, 1}, {0, 1}, {2, 0}, {1, 4}}) EXPECT_FALSE(CustomDot(glyphs, 65, row, column));
 }
 
 TEST(CustomFont, RefusesBadHeadersAndLeavesTheTableAlone)
@@ -345,6 +348,7 @@ TEST(CustomFont, RefusesBadHeadersAndLeavesTheTableAlone)
                {64, INT32_MAX, 0, 255}};
     for (const auto& h : bad) {
         SCOPED_TRACE(testing::Message() << h.cols << " " << h.rows << " " << h.first << " " << h.last);
+        EXPECT_FALSE(ValidCustomFontHeader({h.cols, h.rows, h.first, h.last}));
         Loaded r = Read(FontBytes(h.cols, h.rows, h.first, h.last, 64 * 64), glyphs, header);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.ioError);
@@ -352,9 +356,22 @@ TEST(CustomFont, RefusesBadHeadersAndLeavesTheTableAlone)
         EXPECT_EQ(header.FirstCode, 48);
         EXPECT_TRUE(CustomDot(glyphs, 48, 2, 2));
     }
-    // The largest shape the reader accepts.
+    // The smallest and the largest shape the reader accepts.
+    EXPECT_TRUE(Read(FontBytes(1, 1, 255, 255, 1, 0), glyphs, header).ok);
+    EXPECT_TRUE(CustomDot(glyphs, 255, 1, 1));
     EXPECT_TRUE(Read(FontBytes(64, 64, 0, 255, 64 * 64 * 256), glyphs, header).ok);
     EXPECT_EQ(glyphs.Columns(), 64);
+
+    // The table itself refuses shapes out of range and stays empty; a good shape gives every code unlit dots.
+    for (auto [cols, rows] : {std::pair{0, 5}, {5, 0}, {65, 5}, {5, 65}}) {
+        EXPECT_FALSE(glyphs.Allocate(cols, rows));
+        EXPECT_TRUE(glyphs.Empty());
+        EXPECT_EQ(glyphs.Glyph(0), nullptr);
+    }
+    ASSERT_TRUE(glyphs.Allocate(3, 2));
+    for (int code : {0, 255}) EXPECT_EQ(std::vector<std::uint8_t>(glyphs.Glyph(code), glyphs.Glyph(code) + 6), std::vector<std::uint8_t>(6, 1));
+    EXPECT_EQ(glyphs.Glyph(-1), nullptr);
+    EXPECT_EQ(glyphs.Glyph(256), nullptr);
 }
 
 TEST(CustomFont, ShortFilesRaiseReadBeyondEndOfFile)
