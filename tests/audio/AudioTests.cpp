@@ -1,13 +1,15 @@
-// The audio component without a live take: formats and rings, device selection, layouts, error texts, the
-// capture callback driven by hand, the mixer and the player.
+// The audio component without a live take: formats and rings, device selection, layouts, the error texts
+// (failing steps of real devices made to fail), the capture callback driven by hand, the mixer and the player.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "audio/Audio.h"
 #include "tests/audio/AudioTestSupport.h"
+#include "tests/support/ImportPatch.h"
 
 namespace {
 
@@ -16,6 +18,87 @@ std::string InText(const char* fixed, MMRESULT code)
     char text[512] = {};
     waveInGetErrorTextA(code, text, 255);
     return text[0] ? std::string(fixed) + " " + text : std::string(fixed);
+}
+
+std::string OutText(const char* fixed, MMRESULT code)
+{
+    char text[512] = {};
+    waveOutGetErrorTextA(code, text, 255);
+    return text[0] ? std::string(fixed) + " " + text : std::string(fixed);
+}
+
+// An error number the platform has no text for.
+constexpr MMRESULT kNoTextError = 9999;
+
+// A stand-in for one wave function: the first Passes calls reach the platform, the later ones fail with Code.
+template <int Id, typename... A>
+struct TWaveStep {
+    static inline MMRESULT(WINAPI* Real)(A...) = nullptr;
+    static inline int Passes = 0;
+    static inline MMRESULT Code = 0;
+    static MMRESULT WINAPI Call(A... a) { return Passes-- > 0 ? Real(a...) : Code; }
+};
+using TPrepareIn = TWaveStep<1, HWAVEIN, LPWAVEHDR, UINT>;
+using TAddIn = TWaveStep<2, HWAVEIN, LPWAVEHDR, UINT>;
+using TStartIn = TWaveStep<3, HWAVEIN>;
+using TResetIn = TWaveStep<4, HWAVEIN>;
+using TUnprepareIn = TWaveStep<5, HWAVEIN, LPWAVEHDR, UINT>;
+using TCloseIn = TWaveStep<6, HWAVEIN>;
+using TWriteOut = TWaveStep<7, HWAVEOUT, LPWAVEHDR, UINT>;
+using TResetOut = TWaveStep<8, HWAVEOUT>;
+using TUnprepareOut = TWaveStep<9, HWAVEOUT, LPWAVEHDR, UINT>;
+using TCloseOut = TWaveStep<10, HWAVEOUT>;
+
+template <typename Step>
+std::unique_ptr<TImportPatch> Fail(const char* function, int passes, MMRESULT code)
+{
+    auto patch = std::make_unique<TImportPatch>("winmm.dll", function, reinterpret_cast<void*>(&Step::Call));
+    EXPECT_TRUE(patch->Active()) << function << " is not imported";
+    Step::Real = patch->Original<decltype(Step::Real)>();
+    Step::Passes = passes;
+    Step::Code = code;
+    return patch;
+}
+
+// A rebuilt ring has new, zeroed headers (possibly in the very blocks the old ones had): a mark left in the
+// headers tells whether the ring was rebuilt since.
+constexpr DWORD_PTR kMark = 0x5EED;
+void Mark(TAudioSettings& d)
+{
+    for (int i = 0; i < kRingSlots; ++i) d.Header(i)->dwUser = kMark;
+}
+bool Rebuilt(const TAudioSettings& d)
+{
+    for (int i = 0; i < kRingSlots; ++i)
+        if (!d.Header(i) || d.Header(i)->dwUser == kMark) return false;
+    return true;
+}
+bool Kept(const TAudioSettings& d)
+{
+    for (int i = 0; i < kRingSlots; ++i)
+        if (!d.Header(i) || d.Header(i)->dwUser != kMark) return false;
+    return true;
+}
+
+// The format record and the ring a direction holds, against the format it reports.
+void ExpectRing(const TAudioSettings& d, int channels, int bits, unsigned rate, unsigned bufferBytes)
+{
+    const WAVEFORMATEX* f = d.WaveFormat();
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(WAVE_FORMAT_PCM, f->wFormatTag);
+    EXPECT_EQ(channels, f->nChannels);
+    EXPECT_EQ(rate, f->nSamplesPerSec);
+    EXPECT_EQ(unsigned(channels * bits / 8), f->nBlockAlign);
+    EXPECT_EQ(rate * channels * bits / 8, f->nAvgBytesPerSec);
+    EXPECT_EQ(bits, f->wBitsPerSample);
+    EXPECT_EQ(0, f->cbSize);
+    EXPECT_EQ(bufferBytes, d.BufferBytes());
+    for (int i = 0; i < kRingSlots; ++i) {
+        ASSERT_NE(nullptr, d.Header(i));
+        EXPECT_NE(nullptr, d.Buffer(i));
+        EXPECT_NE(nullptr, d.HalfBuffer(i));
+        EXPECT_EQ(reinterpret_cast<LPSTR>(d.Buffer(i)), d.Header(i)->lpData) << i;
+    }
 }
 
 // Hands slot DoneIndex back from the device with these bytes, on a thread of its own as the platform does.
@@ -76,7 +159,7 @@ private:
 
 }  // namespace
 
-TEST(AudioSettings, FormatSettersRebuildBothDirections)
+TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
 {
     TAudio audio(nullptr);
     TRecorder& rec = audio.Recorder();
@@ -87,35 +170,101 @@ TEST(AudioSettings, FormatSettersRebuildBothDirections)
     EXPECT_EQ(8192, rec.NoSamples());
     EXPECT_EQ(-1, audio.AudioDeviceID());
     ASSERT_NE(nullptr, rec.WaveFormat()) << "the test environment must provide a wave-input device";
-    EXPECT_EQ(8192, rec.BufferBytes());
+    ExpectRing(rec, 1, 8, 11025, 8192);
+    ExpectRing(play, 1, 8, 11025, 8192);
 
-    play.SetChannels(Stereo);
-    play.SetBitsPerSample(_16);
-    play.SetSampleRate(44100);
+    // Each new value rebuilds both rings at once; the same value again rebuilds neither.
+    auto change = [&](TAudioSettings& target, auto set, auto value) {
+        Mark(rec);
+        Mark(play);
+        (target.*set)(value);
+        EXPECT_TRUE(Rebuilt(rec));
+        EXPECT_TRUE(Rebuilt(play));
+        Mark(rec);
+        Mark(play);
+        (target.*set)(value);
+        EXPECT_TRUE(Kept(rec));
+        EXPECT_TRUE(Kept(play));
+    };
+    change(play, &TAudioSettings::SetSampleRate, std::uint16_t(44100));
+    ExpectRing(rec, 1, 8, 44100, 8192);
+    change(rec, &TAudioSettings::SetChannels, Stereo);
+    ExpectRing(play, 2, 8, 44100, 16384);
+    change(play, &TAudioSettings::SetBitsPerSample, _16);
+    change(rec, &TAudioSettings::SetNoSamples, std::uint16_t(4096));
     for (TAudioSettings* d : {static_cast<TAudioSettings*>(&rec), static_cast<TAudioSettings*>(&play)}) {
         EXPECT_EQ(Stereo, d->Channels());
-        ASSERT_NE(nullptr, d->WaveFormat());
-        EXPECT_EQ(176400u, d->WaveFormat()->nAvgBytesPerSec);
-        EXPECT_EQ(32768, d->BufferBytes());
-        EXPECT_EQ(reinterpret_cast<LPSTR>(d->Buffer(3)), d->Header(3)->lpData);
+        EXPECT_EQ(_16, d->BitsPerSample());
+        EXPECT_EQ(44100, d->SampleRate());
+        EXPECT_EQ(4096, d->NoSamples());
+        ExpectRing(*d, 2, 16, 44100, 16384);
     }
-    // The same value again rebuilds nothing.
-    const WAVEFORMATEX* before = rec.WaveFormat();
-    rec.SetChannels(Stereo);
-    EXPECT_EQ(before, rec.WaveFormat());
 
     rec.SetSplitChannels(true);
     EXPECT_TRUE(rec.SplitChannels());
-    rec.SetChannels(Mono);
+    play.SetChannels(Mono);
     EXPECT_FALSE(rec.SplitChannels());
     rec.SetSplitChannels(true);
     EXPECT_FALSE(rec.SplitChannels());
+    rec.SetChannels(Stereo);
 
-    // With separate controls only the direction addressed changes.
+    // With separate controls only the direction addressed changes, and only its ring is rebuilt; the buffer
+    // length still reaches both.
     audio.SetSeparateCtrls(true);
+    Mark(rec);
+    Mark(play);
     play.SetSampleRate(22050);
     EXPECT_EQ(22050, play.SampleRate());
     EXPECT_EQ(44100, rec.SampleRate());
+    EXPECT_TRUE(Rebuilt(play));
+    EXPECT_TRUE(Kept(rec));
+    rec.SetSplitChannels(true);
+    rec.SetChannels(Mono);
+    EXPECT_EQ(Mono, rec.Channels());
+    EXPECT_EQ(Stereo, play.Channels());
+    EXPECT_FALSE(rec.SplitChannels());
+    rec.SetBitsPerSample(_8);
+    EXPECT_EQ(_16, play.BitsPerSample());
+    ExpectRing(rec, 1, 8, 44100, 4096);
+    ExpectRing(play, 2, 16, 22050, 16384);
+    Mark(rec);
+    Mark(play);
+    rec.SetNoSamples(2048);
+    EXPECT_EQ(2048, play.NoSamples());
+    EXPECT_TRUE(Rebuilt(rec));
+    EXPECT_TRUE(Rebuilt(play));
+}
+
+TEST(AudioSettings, AllocationFailuresAreReportedNotRaised)
+{
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    ASSERT_NE(nullptr, rec.WaveFormat());
+    // The format record, slot 0's header, its buffer, its half buffer, then slot 1's header.
+    const char* texts[] = {"Not enough memory to allocate WaveFormat", "Not enough memory to allocate WaveHeader",
+                           "Not enough memory to allocate Wave Buffer", "Not enough memory to allocate Wave Buffer",
+                           "Not enough memory to allocate WaveHeader"};
+    for (int n = 0; n < 5; ++n) {
+        rec.FreeBuffers();
+        audio.SetErrorMessage("");
+        g_allocationsBeforeFailure = n;
+        EXPECT_FALSE(rec.AllocBuffers()) << n;
+        g_allocationsBeforeFailure = -1;
+        EXPECT_EQ(texts[n], audio.ErrorMessage()) << n;
+        EXPECT_EQ(n == 0, rec.WaveFormat() == nullptr) << n;
+    }
+    EXPECT_NE(nullptr, rec.Header(0));
+    EXPECT_EQ(nullptr, rec.Header(1));
+    rec.FreeBuffers();
+    EXPECT_EQ(nullptr, rec.Header(0));
+    EXPECT_EQ(nullptr, rec.Buffer(0));
+    EXPECT_EQ(nullptr, rec.HalfBuffer(0));
+    // Without a format record the device cannot be opened.
+    EXPECT_FALSE(rec.StartRecording());
+    EXPECT_EQ(InText("Could not open the input device for recording: ", MMSYSERR_INVALPARAM), audio.ErrorMessage());
+    // A format change builds the ring again.
+    rec.SetSampleRate(8000);
+    ExpectRing(rec, 1, 8, 8000, 8192);
 }
 
 TEST(AudioSettings, BuffersThatWouldWrapAreRefused)
@@ -151,16 +300,48 @@ TEST(AudioSettings, BuffersThatWouldWrapAreRefused)
 TEST(AudioComponent, DeviceSelectionVersionAndLayout)
 {
     TAudio audio(nullptr);
-    const WAVEFORMATEX* format = audio.Recorder().WaveFormat();
-    audio.SetAudioDeviceID(12);
-    EXPECT_EQ(-1, audio.AudioDeviceID());
-    EXPECT_EQ(format, audio.Recorder().WaveFormat());  // unchanged value: nothing rebuilt
-    audio.SetAudioDeviceID(9);
-    EXPECT_EQ(9, audio.AudioDeviceID());
-    EXPECT_NE(nullptr, audio.Recorder().WaveFormat());
-    EXPECT_NE(nullptr, audio.Player().WaveFormat());
+    TRecorder& rec = audio.Recorder();
+    TPlayer& play = audio.Player();
+    // A device change rebuilds both rings; the same device again rebuilds nothing.
+    auto select = [&](int id, int stored, bool rebuilds) {
+        Mark(rec);
+        Mark(play);
+        audio.SetAudioDeviceID(id);
+        EXPECT_EQ(stored, audio.AudioDeviceID()) << id;
+        EXPECT_EQ(rebuilds, Rebuilt(rec)) << id;
+        EXPECT_EQ(rebuilds, Rebuilt(play)) << id;
+        EXPECT_NE(rebuilds, Kept(rec)) << id;
+    };
+    select(-1, -1, false);
+    select(12, -1, true);  // above 9 means the wave mapper; 12 differs from -1, so it counts as a change
+    select(9, 9, true);
+    select(9, 9, false);
+    select(10, -1, true);
+    select(0, 0, true);
+    select(-5, -5, true);  // other negative values are kept for the platform to refuse
+    select(-1, -1, true);
     audio.SetVersion("anything");
     EXPECT_EQ("4.1 (32bit)", audio.Version());
+
+    // A mixer that does not exist: the list is gone, the last discovery's flag stays, nothing is read.
+    TMixerSettings& mixer = audio.Mixer();
+    ASSERT_TRUE(mixer.Active()) << "no mixer device";
+    audio.SetMixerDeviceID(0);
+    EXPECT_NE(nullptr, mixer.MixerLines());
+    audio.SetMixerDeviceID(50);
+    EXPECT_EQ(50, audio.MixerDeviceID());
+    EXPECT_EQ(nullptr, mixer.MixerLines());
+    EXPECT_TRUE(mixer.Active());
+    int l = -7, r = -7;
+    EXPECT_FALSE(mixer.ReadPeak(0, 0, l, r));
+    EXPECT_EQ(-7, l);
+    audio.SetMixerDeviceID(0);
+    EXPECT_EQ(0, audio.MixerDeviceID());
+    EXPECT_NE(nullptr, mixer.MixerLines());
+    mixer.SetActive(false);
+    audio.SetMixerDeviceID(50);
+    audio.SetMixerDeviceID(0);
+    EXPECT_TRUE(mixer.Active());  // set again by a discovery that succeeded
 
     // The recording window's stored values, by name, on a component made by class name.
     std::unique_ptr<TComponent> made(CreateComponentByClassName("TAudio", nullptr));
@@ -188,6 +369,35 @@ TEST(AudioComponent, DeviceSelectionVersionAndLayout)
     EXPECT_EQ(44100, a->Player().SampleRate());
     EXPECT_EQ(0, a->Recorder().TrigLevel());
     EXPECT_FALSE(a->Recorder().Triggered());
+    // The component's own values, and what the other stored properties reach.
+    TLayoutValue number;
+    number.Int = 4096;
+    EXPECT_TRUE(a->SetProperty("Recorder.NoSamples", number));
+    EXPECT_EQ(4096, a->Player().NoSamples());
+    EXPECT_TRUE(a->SetProperty("Recorder.SplitChannels", ident("True")));
+    EXPECT_TRUE(a->Recorder().SplitChannels());
+    EXPECT_TRUE(a->SetProperty("Recorder.Triggered", ident("True")));
+    EXPECT_TRUE(a->Recorder().Triggered());
+    number.Int = 300;
+    EXPECT_TRUE(a->SetProperty("Recorder.TrigLevel", number));
+    EXPECT_EQ(300, a->Recorder().TrigLevel());
+    number.Int = 3;
+    EXPECT_TRUE(a->SetProperty("AudioDeviceID", number));
+    EXPECT_EQ(3, a->AudioDeviceID());
+    EXPECT_TRUE(a->SetProperty("MixerDeviceID", zero));
+    EXPECT_TRUE(a->SetProperty("SeparateCtrls", ident("True")));
+    EXPECT_TRUE(a->SeparateCtrls());
+    TLayoutValue text;
+    text.kind = TLayoutValue::kString;
+    text.Str = "2.0";
+    EXPECT_TRUE(a->SetProperty("Version", text));
+    EXPECT_EQ("4.1 (32bit)", a->Version());
+    EXPECT_THROW(a->SetProperty("Player.Channels", ident("Quad")), ELayoutError);
+    EXPECT_THROW(a->SetProperty("Player.BitsPerSample", ident("_24")), ELayoutError);
+    number.Int = 70000;
+    EXPECT_THROW(a->SetProperty("Player.SampleRate", number), ELayoutError);
+    EXPECT_THROW(a->SetProperty("Recorder.NoSamples", number), ELayoutError);
+    EXPECT_THROW(a->SetProperty("Recorder.TrigLevel", number), ELayoutError);
 }
 
 TEST(AudioErrors, TextsOfFailedOperations)
@@ -236,6 +446,73 @@ TEST(AudioErrors, TextsOfFailedOperations)
     EXPECT_FALSE(rec.FileOpen());
 }
 
+TEST(AudioErrors, EachFailingStepOfTheInputDeviceStoresItsText)
+{
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    rec.SetNoSamples(1024);
+    {
+        // The second header cannot be prepared: the device is closed again.
+        auto p = Fail<TPrepareIn>("waveInPrepareHeader", 1, MMSYSERR_NOMEM);
+        EXPECT_FALSE(rec.StartRecording());
+        EXPECT_EQ(InText("Error preparing header for recording: ", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_FALSE(rec.IsOpen());
+    }
+    {
+        // The platform has no text for this error: the fixed text alone.
+        auto p = Fail<TStartIn>("waveInStart", 0, kNoTextError);
+        EXPECT_FALSE(rec.StartRecording());
+        EXPECT_EQ("Error starting wave record: ", audio.ErrorMessage());
+        EXPECT_FALSE(rec.IsOpen());
+    }
+    for (int passes : {0, 2}) {
+        // The first buffer (handed over while opening) or the third (while starting) is refused.
+        auto p = Fail<TAddIn>("waveInAddBuffer", passes, MMSYSERR_NOMEM);
+        EXPECT_FALSE(rec.StartRecording());
+        EXPECT_EQ("Error adding next input buffer", audio.ErrorMessage()) << passes;
+        EXPECT_FALSE(rec.IsOpen()) << passes;
+    }
+
+    ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
+    EXPECT_EQ(0, rec.AddIndex());  // all four buffers with the device
+    EXPECT_TRUE(rec.IsOpen());
+    {
+        auto p = Fail<TResetIn>("waveInReset", 0, MMSYSERR_NOMEM);
+        EXPECT_FALSE(rec.StopRecording());
+        EXPECT_EQ("Error in waveInReset", audio.ErrorMessage());
+        EXPECT_TRUE(rec.IsOpen());
+    }
+    {
+        auto p = Fail<TUnprepareIn>("waveInUnprepareHeader", 1, MMSYSERR_NOMEM);
+        EXPECT_FALSE(rec.StopRecording());
+        EXPECT_EQ(InText("Error in waveInUnprepareHeader", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_TRUE(rec.IsOpen());
+    }
+    {
+        auto p = Fail<TCloseIn>("waveInClose", 0, MMSYSERR_NOMEM);
+        EXPECT_FALSE(rec.StopRecording());
+        EXPECT_EQ("Error closing input device", audio.ErrorMessage());
+        EXPECT_TRUE(rec.IsOpen());
+    }
+    audio.SetErrorMessage("");
+    EXPECT_TRUE(rec.StopRecording());
+    EXPECT_EQ("", audio.ErrorMessage());
+    EXPECT_FALSE(rec.IsOpen());
+
+    // A buffer that cannot go back to the device in the middle of a take stops the take.
+    ASSERT_TRUE(rec.OpenRecorder()) << audio.ErrorMessage();
+    EXPECT_EQ(1, rec.AddIndex());
+    OpenForCallbacks(rec);
+    {
+        auto p = Fail<TAddIn>("waveInAddBuffer", 0, MMSYSERR_NOMEM);
+        Deliver(rec, std::vector<std::uint8_t>(1024, 128));
+        PumpMessages();
+        EXPECT_EQ(InText("Error adding input buffer", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_FALSE(rec.IsOpen());
+        EXPECT_FALSE(rec.IsActive());
+    }
+}
+
 TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
 {
     TAudio audio(nullptr);
@@ -270,7 +547,10 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     EXPECT_EQ(1, rec.DoneIndex());
     EXPECT_EQ(0, TakeBufferDoneMessages(rec));
 
-    // 32,768 bytes of stereo, left frame k = k, right = -k - 1: delivered split.
+    // 32,768 bytes of stereo, left frame k = k, right = -k - 1: delivered split, after the file got them as
+    // they came.
+    std::string path = TempPath("split.wav");
+    rec.CreateWaveFile(path);
     std::vector<std::uint8_t> stereo(32768);
     for (int k = 0; k < 8192; ++k) {
         auto l = static_cast<std::int16_t>(k), r = static_cast<std::int16_t>(-k - 1);
@@ -282,19 +562,27 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     EXPECT_EQ(1, calls);
     EXPECT_EQ(16384, size);
     ASSERT_EQ(8192u, left.size());
-    EXPECT_EQ(8191, left[8191]);
-    EXPECT_EQ(-8192, right[8191]);
+    bool split = true;
+    for (int k = 0; k < 8192 && split; ++k) split = left[k] == k && right[k] == -k - 1;
+    EXPECT_TRUE(split);
     EXPECT_EQ(8192, rec.LastPeak());
     EXPECT_EQ(2, rec.DoneIndex());
 
     // Once triggered, even negative buffers are delivered; after stop nothing is.
-    Deliver(rec, Samples16(16384, -3));
+    std::vector<std::uint8_t> negative = Samples16(16384, -3);
+    Deliver(rec, negative);
     EXPECT_EQ(2, calls);
+    EXPECT_EQ(3, rec.LastPeak());
     rec.StopRecording();
     Deliver(rec, stereo);
     EXPECT_EQ(2, calls);
     EXPECT_EQ(3, rec.DoneIndex());
     TakeBufferDoneMessages(rec);
+    std::vector<std::uint8_t> file = ReadWholeFile(path);
+    ASSERT_EQ(44u + 2 * 32768, file.size());
+    EXPECT_TRUE(std::equal(stereo.begin(), stereo.end(), file.begin() + 44)) << "the file got the split buffer";
+    EXPECT_TRUE(std::equal(negative.begin(), negative.end(), file.begin() + 44 + 32768));
+    DeleteFileA(path.c_str());
 
     // 8-bit silence reaches a level of 128.
     TAudio audio8(nullptr);
@@ -408,92 +696,384 @@ TEST(RecorderCallback, NoAllocationAndHandlerErrorsReachTheMainThread)
     DeleteFileA(path.c_str());
 }
 
-TEST(Mixer, ListOrderPeakAndChangeNotifications)
+TEST(RecorderCallback, ASecondTakeStartsTheRingAfresh)
+{
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    rec.SetTriggered(true);
+    rec.SetNoSamples(1024);
+    std::vector<std::uint8_t> buffer(1024);
+    auto fill = [&](int take, int n) {
+        for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<std::uint8_t>(take * 64 + n * 8 + i % 8);
+    };
+    std::string path = TempPath("second.wav");
+    std::vector<std::uint8_t> expected;
+    for (int take = 1; take <= 2; ++take) {
+        // The device is opened but not started, so only the buffers handed over here come back.
+        rec.CreateWaveFile(path);
+        ASSERT_TRUE(rec.OpenRecorder()) << audio.ErrorMessage();
+        EXPECT_EQ(0, rec.DoneIndex()) << take;
+        EXPECT_EQ(1, rec.AddIndex()) << take;
+        EXPECT_EQ(0u, rec.BuffersDone()) << take;
+        OpenForCallbacks(rec);
+        expected.clear();
+        for (int n = 0; n < (take == 1 ? 3 : 2); ++n) {
+            fill(take, n);
+            Deliver(rec, buffer);
+            PumpMessages();  // each buffer goes back to the device
+            expected.insert(expected.end(), buffer.begin(), buffer.end());
+        }
+        EXPECT_EQ(take == 1 ? 3 : 2, rec.DoneIndex());
+        EXPECT_EQ(take == 1 ? 0 : 3, rec.AddIndex());
+        EXPECT_EQ(take == 1 ? 3u : 2u, rec.BuffersDone());
+        EXPECT_TRUE(rec.StopRecording());
+        std::vector<std::uint8_t> file = ReadWholeFile(path);
+        ASSERT_EQ(44 + expected.size(), file.size()) << take;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + 44)) << take;
+    }
+    DeleteFileA(path.c_str());
+}
+
+// What the platform reports for one line, asked control type by control type.
+struct TLineFacts {
+    MIXERLINEA Line{};
+    DWORD Volume = 0xFFFF, Mute = 0xFFFF, Meter = 0xFFFF;
+    LONG VolumeValues[2] = {}, MuteValue = 0;
+};
+
+TLineFacts AskLine(HMIXER mixer, DWORD destination, int source)
+{
+    TLineFacts f;
+    f.Line.cbStruct = sizeof f.Line;
+    f.Line.dwDestination = destination;
+    f.Line.dwSource = source < 0 ? 0 : DWORD(source);
+    auto obj = reinterpret_cast<HMIXEROBJ>(mixer);
+    EXPECT_EQ(MMSYSERR_NOERROR, mixerGetLineInfoA(obj, &f.Line, MIXER_OBJECTF_HMIXER | (source < 0 ? MIXER_GETLINEINFOF_DESTINATION : MIXER_GETLINEINFOF_SOURCE)));
+    auto control = [&](DWORD type, DWORD channels, DWORD& id, LONG* values) {
+        MIXERCONTROLA c{};
+        MIXERLINECONTROLSA request{};
+        request.cbStruct = sizeof request;
+        request.dwLineID = f.Line.dwLineID;
+        request.dwControlType = type;
+        request.cControls = 1;
+        request.cbmxctrl = sizeof c;
+        request.pamxctrl = &c;
+        if (mixerGetLineControlsA(obj, &request, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) != MMSYSERR_NOERROR)
+            return;
+        LONG area[32] = {};
+        MIXERCONTROLDETAILS d{};
+        d.cbStruct = sizeof d;
+        d.dwControlID = c.dwControlID;
+        d.cChannels = channels;
+        d.cbDetails = sizeof(LONG);
+        d.paDetails = area;
+        if (mixerGetControlDetailsA(obj, &d, MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR)
+            return;
+        id = c.dwControlID;
+        values[0] = area[0];
+        if (channels > 1) values[1] = area[1];
+    };
+    LONG meter[2];
+    control(MIXERCONTROL_CONTROLTYPE_VOLUME, f.Line.cChannels, f.Volume, f.VolumeValues);
+    control(MIXERCONTROL_CONTROLTYPE_MUTE, 1, f.Mute, &f.MuteValue);
+    control(MIXERCONTROL_CONTROLTYPE_PEAKMETER, f.Line.cChannels, f.Meter, meter);
+    return f;
+}
+
+TEST(Mixer, LinesControlsPeakAndChangeNotifications)
 {
     TAudio audio(nullptr);
     TMixerSettings& mixer = audio.Mixer();
     ASSERT_TRUE(mixer.Active()) << "no mixer device";
     const TMixDetails* head = mixer.MixerLines();
     ASSERT_NE(nullptr, head);
+    MIXERCAPSA caps{};
+    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetDevCapsA(0, &caps, sizeof caps));
     EXPECT_EQ(0xFFFF, head->Destination);
     EXPECT_EQ(0xFFFF, head->Source);
-    EXPECT_FALSE(head->Name.empty());
-    // Destinations in order, each followed by its sources numbered from 1.
-    int expectDest = 0, expectSource = 0;
+    EXPECT_EQ(caps.szPname, head->Name);
+    EXPECT_EQ(0, head->Flags);
+    EXPECT_EQ(0xFFFFu, head->VolumeControl);
+    EXPECT_FALSE(head->Speakers);
+
+    // Every destination, then its sources numbered from 1, each with what the platform says of its controls.
+    const TMixDetails* e = head->Next.get();
     const TMixDetails* volumeLine = nullptr;
     std::string listing;
-    for (const TMixDetails* e = head->Next.get(); e; e = e->Next.get()) {
-        if (e->Destination != expectDest) {
-            expectDest = e->Destination;
-            expectSource = 0;
+    for (DWORD d = 0; d < caps.cDestinations; ++d) {
+        TLineFacts dest = AskLine(mixer.Handle(), d, -1);
+        for (int s = -1; s < int(dest.Line.cConnections); ++s) {
+            TLineFacts f = s < 0 ? dest : AskLine(mixer.Handle(), d, s);
+            ASSERT_NE(nullptr, e) << "line " << d << "," << s << " missing";
+            SCOPED_TRACE(f.Line.szName);
+            EXPECT_EQ(d, e->Destination);
+            EXPECT_EQ(s + 1, e->Source);
+            EXPECT_EQ(std::string(f.Line.szName), e->Name);
+            EXPECT_EQ(dest.Line.dwComponentType == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, e->Speakers);
+            EXPECT_EQ(f.Volume, e->VolumeControl);
+            EXPECT_EQ(f.Mute, e->MuteControl);
+            EXPECT_EQ(f.Meter, e->PeakMeterControl);
+            const bool volume = f.Volume != 0xFFFF, mono = f.Line.cChannels == 1;
+            EXPECT_EQ(std::uint16_t(f.VolumeValues[0]), e->VolumeLeft);
+            EXPECT_EQ(volume && !mono ? std::uint16_t(f.VolumeValues[1]) : 0, e->VolumeRight);
+            EXPECT_EQ(volume && mono, e->VolumeUniform);
+            EXPECT_EQ((f.Mute == 0xFFFF ? 0x80 : 0) | (volume && mono ? 0x40 : 0), e->Flags);
+            EXPECT_EQ(f.MuteValue != 0, e->Muted);
+            EXPECT_EQ(volume || f.Mute != 0xFFFF, e->HasControls);
+            EXPECT_EQ(f.Meter == 0xFFFF ? 0 : mono ? 1 : 2, e->MeterChannels);
+            if (volume && !volumeLine) volumeLine = e;
+            listing += " (" + std::to_string(e->Destination) + "," + std::to_string(e->Source) + " " + e->Name +
+                       " volume " + std::to_string(volume) + " mute " + std::to_string(f.Mute != 0xFFFF) + " meter " +
+                       std::to_string(e->MeterChannels) + ")";
+            e = e->Next.get();
         }
-        EXPECT_EQ(expectSource, e->Source);
-        ++expectSource;
-        EXPECT_TRUE(e->Flags & 0x80 || e->MuteControl != 0xFFFF);
-        if (e->VolumeControl != 0xFFFF && !volumeLine) volumeLine = e;
-        listing += " (" + std::to_string(e->Destination) + "," + std::to_string(e->Source) + " " + e->Name +
-                   " meter " + std::to_string(e->MeterChannels) + ")";
     }
+    EXPECT_EQ(nullptr, e) << "more entries than lines";
     std::printf("[ mixer    ] %s:%s\n", head->Name.c_str(), listing.c_str());
-    int l = -7, r = -7;
-    bool peak = mixer.ReadPeak(1, 0, l, r);
-    std::printf("[ mixer    ] ReadPeak(1, 0) = %d\n", peak);
-    if (!peak) {
-        EXPECT_EQ(-7, l);  // out values untouched when nothing was read
-    }
 
+    // Lines without controls, appended by hand: numbered on from a line of the same destination.
+    MIXERLINEA bare{};
+    bare.cbStruct = sizeof bare;
+    bare.dwDestination = 7;
+    std::strcpy(bare.szName, "Bare");
+    auto last = [&] {
+        const TMixDetails* p = mixer.MixerLines();
+        while (p->Next) p = p->Next.get();
+        return p;
+    };
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_TRUE(mixer.AddMixerLine(bare, n == 1));
+        EXPECT_EQ(7, last()->Destination);
+        EXPECT_EQ(n, last()->Source);
+        EXPECT_EQ("Bare", last()->Name);
+        EXPECT_EQ(n == 1, last()->Speakers);
+        EXPECT_EQ(0x80, last()->Flags);
+        EXPECT_FALSE(last()->HasControls);
+        EXPECT_EQ(0xFFFFu, last()->MuteControl);
+    }
+    int l = -7, r = -7;
+    EXPECT_FALSE(mixer.ReadPeak(7, 1, l, r));  // no meter on that line
+    EXPECT_FALSE(mixer.ReadPeak(8, 0, l, r));  // no such line
+    EXPECT_EQ(-7, l);  // out values untouched when nothing was read
+    EXPECT_EQ(-7, r);
+
+    // The platform's mixer here has no peak meter: one is lent the volume control, read as one channel and
+    // as two. Only the first line with this address and a meter counts.
+    ASSERT_NE(nullptr, volumeLine) << "no line with a volume control";
+    auto* lent = const_cast<TMixDetails*>(last());
+    lent->PeakMeterControl = volumeLine->VolumeControl;
+    lent->MeterChannels = 1;
+    EXPECT_TRUE(mixer.ReadPeak(7, 2, l, r));
+    EXPECT_EQ(volumeLine->VolumeLeft, std::uint16_t(l));
+    EXPECT_EQ(l, r);
+    if (!volumeLine->VolumeUniform) {
+        lent->MeterChannels = 2;
+        EXPECT_TRUE(mixer.ReadPeak(7, 2, l, r));
+        EXPECT_EQ(volumeLine->VolumeLeft, std::uint16_t(l));
+        EXPECT_EQ(volumeLine->VolumeRight, std::uint16_t(r));
+    }
+    lent->PeakMeterControl = 0x7777777;  // a control the mixer does not have
+    l = r = -7;
+    EXPECT_FALSE(mixer.ReadPeak(7, 2, l, r));
+    EXPECT_EQ(-7, l);
+    mixer.SetActive(false);
+    lent->PeakMeterControl = volumeLine->VolumeControl;
+    EXPECT_FALSE(mixer.ReadPeak(7, 2, l, r));
+    mixer.SetActive(true);
+
+    // A change of a recorded volume control: once with the raw parameters, once with its line.
     std::vector<std::pair<int, int>> events;
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, volumeLine->VolumeControl);  // nobody listens
     audio.OnMixerChange = [&](TObject* sender, std::uint16_t d, std::uint16_t s) {
         EXPECT_EQ(&mixer, sender);
         events.emplace_back(d, s);
     };
-    if (volumeLine) {
-        // What the platform reports for a real change is printed; the handling itself is checked below.
-        MIXERCONTROLDETAILS_UNSIGNED v[2] = {{volumeLine->VolumeLeft}, {volumeLine->VolumeRight}};
-        MIXERCONTROLDETAILS d{};
-        d.cbStruct = sizeof d;
-        d.dwControlID = volumeLine->VolumeControl;
-        d.cChannels = volumeLine->VolumeUniform ? 1 : 2;
-        d.cbDetails = sizeof v[0];
-        d.paDetails = v;
-        MMRESULT set = mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &d,
-                                              MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
-        PumpMessages(200);
-        std::printf("[ mixer    ] setting a volume: result %u, %zu change events\n", set, events.size());
-        events.clear();
-        SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 0x12345, volumeLine->VolumeControl);
-        ASSERT_EQ(2u, events.size());
-        EXPECT_EQ(std::make_pair(0x2345, int(volumeLine->VolumeControl & 0xFFFF)), events[0]);
-        EXPECT_EQ(std::make_pair(int(volumeLine->Destination), int(volumeLine->Source)), events[1]);
-    }
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 0x12345, volumeLine->VolumeControl);
+    ASSERT_EQ(2u, events.size());
+    EXPECT_EQ(std::make_pair(0x2345, int(volumeLine->VolumeControl & 0xFFFF)), events[0]);
+    EXPECT_EQ(std::make_pair(int(volumeLine->Destination), int(volumeLine->Source)), events[1]);
+    // A mute control names its line the same way.
+    lent->MuteControl = 0x7777777;
     events.clear();
     SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, 0x7777777);
+    ASSERT_EQ(2u, events.size());
+    EXPECT_EQ(std::make_pair(7, 2), events[1]);
+    // Any other control: the raw event only.
+    events.clear();
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, 0x7777778);
     EXPECT_EQ(1u, events.size());
+    // Inactive: nothing at all; other messages are not the mixer's.
+    mixer.SetActive(false);
+    events.clear();
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, volumeLine->VolumeControl);
+    EXPECT_TRUE(events.empty());
+    mixer.SetActive(true);
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange + 1, 7, volumeLine->VolumeControl);
+    EXPECT_TRUE(events.empty());
 }
 
-TEST(Player, ShortStreamLoopsAndEnds)
+// A source stream that tells where it was left when the player released it.
+class TWatchedStream : public TMemoryStream {
+public:
+    explicit TWatchedStream(std::int64_t& finalPosition) : FFinal(finalPosition) {}
+    ~TWatchedStream() override { FFinal = Position(); }
+
+private:
+    std::int64_t& FFinal;
+};
+
+std::unique_ptr<TMemoryStream> Source(std::size_t bytes, std::int64_t& finalPosition, std::int64_t start = 0)
+{
+    auto s = std::make_unique<TWatchedStream>(finalPosition);
+    std::vector<std::uint8_t> data(bytes, 128);
+    s->LoadFromBytes(data.data(), data.size());
+    s->SetPosition(start);
+    return s;
+}
+
+struct TPlayCounts {
+    int Played = 0, Ended = 0;
+};
+
+void CountPlayback(TAudio& audio, TPlayCounts& counts)
+{
+    audio.OnBufferPlayed = [&audio, &counts](TObject* sender) {
+        EXPECT_EQ(&audio, sender);
+        ++counts.Played;
+    };
+    audio.OnPlayed = [&audio, &counts](TObject* sender) {
+        EXPECT_EQ(&audio.Player(), sender);
+        ++counts.Ended;
+    };
+}
+
+void PumpUntil(const std::function<bool()>& done, DWORD limit = 5000)
+{
+    for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < limit;) PumpMessages(10);
+}
+
+TEST(Player, BlocksLoopsAndTheEnd)
 {
     TAudio audio(nullptr);
     TPlayer& player = audio.Player();
     ASSERT_NE(nullptr, player.WaveFormat()) << "no wave-output device";
-    int played = 0, ended = 0;
-    audio.OnBufferPlayed = [&](TObject* sender) {
-        EXPECT_EQ(&audio, sender);
-        ++played;
-    };
-    audio.OnPlayed = [&](TObject* sender) {
-        EXPECT_EQ(&player, sender);
-        ++ended;
-    };
-    auto source = std::make_unique<TMemoryStream>();
-    std::vector<std::uint8_t> bytes(1000, 128);
-    source->LoadFromBytes(bytes.data(), bytes.size());
-    ASSERT_TRUE(player.PlayStream(std::move(source), 2));
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 5000;) PumpMessages(20);
-    EXPECT_EQ(3, played);
-    EXPECT_EQ(1, ended);
+    TPlayCounts counts;
+    CountPlayback(audio, counts);
+
+    // Shorter than a block, played three times, one block each.
+    std::int64_t left = -1;
+    ASSERT_TRUE(player.PlayStream(Source(1000, left), 2));
+    EXPECT_TRUE(player.IsOpen());
+    EXPECT_FALSE(player.PlayStream(Source(1000, left), 0)) << "a second playback while one runs";
+    PumpUntil([&] { return counts.Ended > 0; });
+    EXPECT_EQ(3, counts.Played);
+    EXPECT_EQ(1, counts.Ended);
+    EXPECT_EQ(0, player.LoopCount());
+    EXPECT_EQ(1000, player.ReadPosition());
     EXPECT_FALSE(player.IsOpen());
     EXPECT_FALSE(player.HasSource());
+    EXPECT_EQ(0, player.QueuedCount());
+
+    // Blocks of the buffer length, the last one shorter; the stream is left where its owner had it.
+    counts = {};
+    ASSERT_TRUE(player.PlayStream(Source(20000, left, 5), 0));
+    PumpUntil([&] { return counts.Ended > 0; });
+    EXPECT_EQ(3, counts.Played);
+    EXPECT_EQ(1, counts.Ended);
+    EXPECT_EQ(8192u, player.Header(0)->dwBufferLength);
+    EXPECT_EQ(8192u, player.Header(1)->dwBufferLength);
+    EXPECT_EQ(20000u - 2 * 8192, player.Header(2)->dwBufferLength);
+    EXPECT_EQ(20000, player.ReadPosition());
+    EXPECT_EQ(5, left);
+    EXPECT_EQ(3, player.AddIndex());
+    EXPECT_EQ(3, player.DoneIndex());
+
     player.StopPlayer();
     EXPECT_EQ("Player already closed", audio.ErrorMessage());
+    audio.SetErrorMessage("");
+    player.ClosePlayer();
+    EXPECT_EQ("Player already closed", audio.ErrorMessage());
+    EXPECT_EQ(1, counts.Ended);
+
+    // Stopped in the middle: the rest is dropped, the device closed, the end reported once.
+    counts = {};
+    ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
+    PumpMessages(200);
+    audio.SetErrorMessage("earlier");
+    player.StopPlayer();
+    EXPECT_EQ("", audio.ErrorMessage());
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_FALSE(player.IsActive());
+    EXPECT_FALSE(player.HasSource());
+    EXPECT_EQ(1, counts.Ended);
+    EXPECT_LT(counts.Played, 7);
+    PumpMessages(100);
+    EXPECT_EQ(1, counts.Ended);
+
+    // A device that does not exist.
+    audio.SetAudioDeviceID(9);
+    EXPECT_FALSE(player.PlayStream(Source(1000, left), 0));
+    EXPECT_EQ(OutText("Could not open the output device for playing: ", MMSYSERR_BADDEVICEID), audio.ErrorMessage());
+    EXPECT_FALSE(player.IsOpen());
+}
+
+TEST(Player, EachFailingStepOfTheOutputDeviceStoresItsText)
+{
+    TAudio audio(nullptr);
+    TPlayer& player = audio.Player();
+    ASSERT_NE(nullptr, player.WaveFormat()) << "no wave-output device";
+    TPlayCounts counts;
+    CountPlayback(audio, counts);
+    std::int64_t left = -1;
+    {
+        // A block the device refuses: a space and the platform's text; nothing is queued, so playback ends.
+        auto p = Fail<TWriteOut>("waveOutWrite", 0, MMSYSERR_NOMEM);
+        ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
+        EXPECT_EQ(OutText("", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_EQ(0, player.QueuedCount());
+        EXPECT_EQ(0, player.AddIndex());
+        PumpUntil([&] { return counts.Ended > 0; });
+        EXPECT_EQ(1, counts.Ended);
+        EXPECT_EQ(0, counts.Played);
+        EXPECT_FALSE(player.IsOpen());
+    }
+    {
+        counts = {};
+        audio.SetErrorMessage("");
+        auto p = Fail<TUnprepareOut>("waveOutUnprepareHeader", 0, MMSYSERR_NOMEM);
+        ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
+        PumpUntil([&] { return !audio.ErrorMessage().empty(); });
+        EXPECT_EQ(OutText("Error unpreparing header for playing: ", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_TRUE(player.IsOpen());
+        EXPECT_EQ(0, counts.Ended);
+    }
+    player.ClosePlayer();
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(1, counts.Ended);
+    {
+        counts = {};
+        audio.SetErrorMessage("");
+        auto p = Fail<TCloseOut>("waveOutClose", 0, MMSYSERR_NOMEM);
+        ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
+        PumpUntil([&] { return !audio.ErrorMessage().empty(); });
+        EXPECT_EQ(OutText("Error closing output device: ", MMSYSERR_NOMEM), audio.ErrorMessage());
+        EXPECT_TRUE(player.IsOpen());
+        EXPECT_EQ(0, counts.Ended);
+    }
+    player.ClosePlayer();
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(1, counts.Ended);
+    {
+        counts = {};
+        ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
+        PumpMessages(100);
+        auto p = Fail<TResetOut>("waveOutReset", 0, MMSYSERR_NOMEM);
+        player.StopPlayer();
+        EXPECT_EQ("Error in waveOutReset", audio.ErrorMessage());
+        EXPECT_TRUE(player.IsOpen());
+        EXPECT_FALSE(player.HasSource());
+    }
+    player.StopPlayer();
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(1, counts.Ended);
 }
