@@ -2,6 +2,7 @@
 // (failing steps of real devices made to fail), the capture callback driven by hand, the mixer and the player.
 #include <gtest/gtest.h>
 
+#include <any>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "audio/Audio.h"
 #include "tests/audio/AudioTestSupport.h"
 #include "tests/support/ImportPatch.h"
+#include "tests/support/LentMeter.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ std::string OutText(const char* fixed, MMRESULT code)
     waveOutGetErrorTextA(code, text, 255);
     return text[0] ? std::string(fixed) + " " + text : std::string(fixed);
 }
+
+UINT WINAPI NoDevices() { return 0; }
 
 // An error number the platform has no text for.
 constexpr MMRESULT kNoTextError = 9999;
@@ -265,6 +269,18 @@ TEST(AudioSettings, AllocationFailuresAreReportedNotRaised)
     // A format change builds the ring again.
     rec.SetSampleRate(8000);
     ExpectRing(rec, 1, 8, 8000, 8192);
+
+    // A machine without wave-input devices builds no ring at construction, but one at a format change; one
+    // without output devices builds only the recorder's.
+    for (const char* missing : {"waveInGetNumDevs", "waveOutGetNumDevs"}) {
+        TImportPatch none("winmm.dll", missing, reinterpret_cast<void*>(&NoDevices));
+        ASSERT_TRUE(none.Active()) << missing;
+        TAudio bare(nullptr);
+        EXPECT_EQ(missing[4] == 'O', bare.Recorder().WaveFormat() != nullptr) << missing;
+        EXPECT_EQ(nullptr, bare.Player().WaveFormat()) << missing;
+        bare.Recorder().SetChannels(Stereo);
+        ExpectRing(bare.Player(), 2, 8, 11025, 16384);
+    }
 }
 
 TEST(AudioSettings, BuffersThatWouldWrapAreRefused)
@@ -384,7 +400,8 @@ TEST(AudioComponent, DeviceSelectionVersionAndLayout)
     number.Int = 3;
     EXPECT_TRUE(a->SetProperty("AudioDeviceID", number));
     EXPECT_EQ(3, a->AudioDeviceID());
-    EXPECT_TRUE(a->SetProperty("MixerDeviceID", zero));
+    EXPECT_TRUE(a->SetProperty("MixerDeviceID", number));
+    EXPECT_EQ(3, a->MixerDeviceID());
     EXPECT_TRUE(a->SetProperty("SeparateCtrls", ident("True")));
     EXPECT_TRUE(a->SeparateCtrls());
     TLayoutValue text;
@@ -394,10 +411,36 @@ TEST(AudioComponent, DeviceSelectionVersionAndLayout)
     EXPECT_EQ("4.1 (32bit)", a->Version());
     EXPECT_THROW(a->SetProperty("Player.Channels", ident("Quad")), ELayoutError);
     EXPECT_THROW(a->SetProperty("Player.BitsPerSample", ident("_24")), ELayoutError);
-    number.Int = 70000;
-    EXPECT_THROW(a->SetProperty("Player.SampleRate", number), ELayoutError);
-    EXPECT_THROW(a->SetProperty("Recorder.NoSamples", number), ELayoutError);
-    EXPECT_THROW(a->SetProperty("Recorder.TrigLevel", number), ELayoutError);
+    const struct {
+        const char* name;
+        long long low, high;
+    } ranges[] = {{"Player.SampleRate", 1, 65535}, {"Recorder.NoSamples", 0, 65535}, {"Recorder.TrigLevel", 0, 65535}};
+    for (const auto& range : ranges) {
+        for (long long v : {range.low - 1, range.low, range.high, range.high + 1}) {
+            number.Int = v;
+            if (v < range.low || v > range.high) {
+                EXPECT_THROW(a->SetProperty(range.name, number), ELayoutError) << range.name << " " << v;
+            } else {
+                EXPECT_NO_THROW(a->SetProperty(range.name, number)) << range.name << " " << v;
+            }
+        }
+    }
+    // The events the recording window's layout may bind.
+    auto bind = [&](const char* name, std::any handler) {
+        TLayoutValue v = ident(name);
+        v.Method = std::move(handler);
+        return a->SetProperty(name, v);
+    };
+    int raised = 0;
+    EXPECT_TRUE(bind("OnRecord", TNotifyAudioRecordEvent([&](TObject*, void*, void*, std::uint16_t) { raised += 1; })));
+    EXPECT_TRUE(bind("OnBufferPlayed", TNotifyBufferPlayedEvent([&](TObject*) { raised += 10; })));
+    EXPECT_TRUE(bind("OnPlayed", TNotifyPlayedEvent([&](TObject*) { raised += 100; })));
+    EXPECT_TRUE(bind("OnMixerChange", TNotifyMixerChange([&](TObject*, std::uint16_t, std::uint16_t) { raised += 1000; })));
+    a->OnRecord(nullptr, nullptr, nullptr, 0);
+    a->OnBufferPlayed(nullptr);
+    a->OnPlayed(nullptr);
+    a->OnMixerChange(nullptr, 0, 0);
+    EXPECT_EQ(1111, raised);
 }
 
 TEST(AudioErrors, TextsOfFailedOperations)
@@ -429,7 +472,7 @@ TEST(AudioErrors, TextsOfFailedOperations)
     EXPECT_EQ("Player already closed", audio.ErrorMessage());
 
     // The file cannot be created: the platform's reason, with the expanded name.
-    std::string bad = TempPath("no_such_dir\\take.wav");
+    std::string bad = "tw_no_such_dir\\take.wav";
     char full[MAX_PATH];
     GetFullPathNameA(bad.c_str(), MAX_PATH, full, nullptr);
     try {
@@ -542,10 +585,12 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     EXPECT_EQ(1, rec.DoneIndex());
     EXPECT_EQ(1, TakeBufferDoneMessages(rec));
 
-    // An empty buffer is neither delivered, handed back nor counted.
+    // An empty buffer is neither delivered, handed back nor counted, and leaves the last peak alone.
+    EXPECT_EQ(3, rec.LastPeak());
     Deliver(rec, {});
     EXPECT_EQ(1, rec.DoneIndex());
     EXPECT_EQ(0, TakeBufferDoneMessages(rec));
+    EXPECT_EQ(3, rec.LastPeak());
 
     // 32,768 bytes of stereo, left frame k = k, right = -k - 1: delivered split, after the file got them as
     // they came.
@@ -572,7 +617,6 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     std::vector<std::uint8_t> negative = Samples16(16384, -3);
     Deliver(rec, negative);
     EXPECT_EQ(2, calls);
-    EXPECT_EQ(3, rec.LastPeak());
     rec.StopRecording();
     Deliver(rec, stereo);
     EXPECT_EQ(2, calls);
@@ -591,7 +635,10 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     OpenForCallbacks(rec8);
     Deliver(rec8, std::vector<std::uint8_t>(8192, 128));
     EXPECT_TRUE(rec8.Triggered());
-    TakeBufferDoneMessages(rec8);
+    // A single byte is a buffer like any other.
+    Deliver(rec8, {200});
+    EXPECT_EQ(2, rec8.DoneIndex());
+    EXPECT_EQ(2, TakeBufferDoneMessages(rec8));
 }
 
 TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
@@ -602,18 +649,23 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     OpenForCallbacks(rec);
     std::vector<std::uint8_t> buffer(8192, 200);
 
-    // An empty name finishes the open file: later buffers no longer reach it.
-    std::string earlier = TempPath("earlier.wav");
+    // A new file, or an empty name, finishes the open file: later buffers no longer reach it.
+    std::string earlier = TempPath("earlier.wav"), next = TempPath("next.wav");
     rec.CreateWaveFile(earlier);
+    Deliver(rec, buffer);
+    rec.CreateWaveFile(next);
+    Deliver(rec, buffer);
     Deliver(rec, buffer);
     rec.CreateWaveFile("");
     EXPECT_FALSE(rec.FileOpen());
     Deliver(rec, buffer);
-    TWavInfo finished = ParseWav(ReadWholeFile(earlier));
-    EXPECT_EQ(44u + 8192, finished.FileSize);
-    EXPECT_EQ(8192u, finished.DataSize);
-    EXPECT_EQ(8192u + 36, finished.RiffSize);
-    EXPECT_TRUE(DeleteFileA(earlier.c_str())) << "the file is still open";
+    for (auto [path, buffers] : {std::pair{earlier, 1u}, std::pair{next, 2u}}) {
+        TWavInfo finished = ParseWav(ReadWholeFile(path));
+        EXPECT_EQ(44u + 8192 * buffers, finished.FileSize);
+        EXPECT_EQ(8192u * buffers, finished.DataSize);
+        EXPECT_EQ(8192u * buffers + 36, finished.RiffSize);
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file is still open";
+    }
 
     // Small limit in place of 4 GiB - 1: the third buffer would pass it and is discarded.
     std::string path = TempPath("limit.wav");
@@ -647,12 +699,13 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     Deliver(rec, buffer);
     Deliver(rec, buffer);
     Deliver(rec, buffer);
-    PumpMessages();
-    EXPECT_EQ(TRecorder::kWriteErrorText + SysErrorMessage(ERROR_DISK_FULL), audio.ErrorMessage());
     TWavInfo before = ParseWav(ReadWholeFile(full));
     EXPECT_EQ(44u + 8192, before.FileSize);
     EXPECT_EQ(8192u, before.DataSize);
+    // Stopped before the buffers went back to the device: the stop reports it.
+    TakeBufferDoneMessages(rec);
     rec.StopRecording();
+    EXPECT_EQ(TRecorder::kWriteErrorText + SysErrorMessage(ERROR_DISK_FULL), audio.ErrorMessage());
     TWavInfo after = ParseWav(ReadWholeFile(full));
     EXPECT_EQ(44u + 8192, after.FileSize);
     EXPECT_EQ(8192u, after.DataSize);
@@ -691,9 +744,81 @@ TEST(RecorderCallback, NoAllocationAndHandlerErrorsReachTheMainThread)
     PumpMessages();
     ASSERT_EQ(1u, g_displayedErrors.size());
     EXPECT_EQ("handler failed", g_displayedErrors[0]);
+    Deliver(rec, buffer);  // a later failure is reported again
+    PumpMessages();
+    EXPECT_EQ(2u, g_displayedErrors.size());
+
+    // A stop while the handler is still busy with a buffer waits for it before the file is finished, and
+    // leaves messages meant for others in the queue.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> entered{false}, left{false};
+    audio.OnRecord = [&](TObject*, void*, void*, std::uint16_t) {
+        entered = true;
+        WaitForSingleObject(release, 5000);
+        left = true;
+    };
+    const int slot = rec.DoneIndex();
+    rec.Header(slot)->dwBytesRecorded = 8192;
+    std::thread capture([&] {
+        TRecorder::WaveInCallback(nullptr, WIM_DATA, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    });
+    while (!entered) Sleep(1);
+    std::thread releaser([&] {
+        Sleep(200);
+        SetEvent(release);
+    });
+    PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0);
     rec.StopRecording();
-    EXPECT_EQ(8 * 8192u, ParseWav(ReadWholeFile(path)).DataSize);
+    EXPECT_TRUE(left) << "the file was finished while the handler ran";
+    capture.join();
+    releaser.join();
+    CloseHandle(release);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE));
+    EXPECT_EQ(10 * 8192u, ParseWav(ReadWholeFile(path)).DataSize);
     DeleteFileA(path.c_str());
+}
+
+TEST(RecorderCallback, AWholeFileFromTwoMonoStreams)
+{
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    rec.SetBitsPerSample(_16);
+    rec.SetChannels(Stereo);
+    rec.SetSampleRate(44100);
+    std::vector<std::uint8_t> l(1002), r(1002);
+    for (int i = 0; i < 1002; ++i) {
+        l[i] = static_cast<std::uint8_t>(i);
+        r[i] = static_cast<std::uint8_t>(7 * i);
+    }
+    TMemoryStream left, right, shortRight;
+    left.LoadFromBytes(l.data(), l.size());
+    right.LoadFromBytes(r.data(), r.size());
+    shortRight.LoadFromBytes(r.data(), 1001);
+    std::string path = TempPath("streams.wav");
+    rec.CreateWaveFile(path, &left, &right);
+    EXPECT_FALSE(rec.FileOpen());
+    std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    TWavInfo w = ParseWav(bytes);
+    EXPECT_TRUE(w.Valid);
+    EXPECT_EQ(2, w.Channels);
+    EXPECT_EQ(44100u, w.SampleRate);
+    EXPECT_EQ(176400u, w.AvgBytes);
+    EXPECT_EQ(4, w.BlockAlign);
+    EXPECT_EQ(16, w.Bits);
+    EXPECT_EQ(2004u, w.DataSize);
+    EXPECT_EQ(2040u, w.RiffSize);
+    ASSERT_EQ(44u + 2004, bytes.size());
+    bool interleaved = true;
+    for (int f = 0; f < 501 && interleaved; ++f)
+        interleaved = bytes[44 + 4 * f] == l[2 * f] && bytes[44 + 4 * f + 3] == r[2 * f + 1];
+    EXPECT_TRUE(interleaved);
+    // A right stream of another length is left out.
+    rec.CreateWaveFile(path, &left, &shortRight);
+    bytes = ReadWholeFile(path);
+    EXPECT_EQ(1002u, ParseWav(bytes).DataSize);
+    EXPECT_TRUE(std::equal(l.begin(), l.end(), bytes.begin() + 44));
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file is still open";
 }
 
 TEST(RecorderCallback, ASecondTakeStartsTheRingAfresh)
@@ -715,6 +840,7 @@ TEST(RecorderCallback, ASecondTakeStartsTheRingAfresh)
         EXPECT_EQ(0, rec.DoneIndex()) << take;
         EXPECT_EQ(1, rec.AddIndex()) << take;
         EXPECT_EQ(0u, rec.BuffersDone()) << take;
+        EXPECT_EQ(0, rec.LastPeak()) << take;  // the meter starts silent
         OpenForCallbacks(rec);
         expected.clear();
         for (int n = 0; n < (take == 1 ? 3 : 2); ++n) {
@@ -780,11 +906,52 @@ TLineFacts AskLine(HMIXER mixer, DWORD destination, int source)
     return f;
 }
 
+// Sets the two channels of a line's volume (stand-alone, through a handle of the test's own).
+void SetVolume(DWORD control, LONG left, LONG right)
+{
+    HMIXER h = nullptr;
+    ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&h, 0, 0, 0, 0));
+    LONG v[2] = {left, right};
+    MIXERCONTROLDETAILS d{};
+    d.cbStruct = sizeof d;
+    d.dwControlID = control;
+    d.cChannels = 2;
+    d.cbDetails = sizeof(LONG);
+    d.paDetails = v;
+    EXPECT_EQ(MMSYSERR_NOERROR, mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(h), &d, MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE));
+    mixerClose(h);
+}
+
+// Line queries of one kind (destination or source) that fail.
+DWORD g_refusedLineQuery = 0;
+decltype(&mixerGetLineInfoA) g_realLineInfo = nullptr;
+MMRESULT WINAPI RefuseLineInfo(HMIXEROBJ mixer, LPMIXERLINEA line, DWORD flags)
+{
+    if ((flags & MIXER_GETLINEINFOF_QUERYMASK) == g_refusedLineQuery) return MMSYSERR_ERROR;
+    return g_realLineInfo(mixer, line, flags);
+}
+
 TEST(Mixer, LinesControlsPeakAndChangeNotifications)
 {
+    // Two channels of different volume on the first destination, so that left and right can be told apart.
+    TLineFacts before;
+    {
+        HMIXER h = nullptr;
+        ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&h, 0, 0, 0, 0)) << "no mixer device";
+        before = AskLine(h, 0, -1);
+        mixerClose(h);
+    }
+    ASSERT_NE(0xFFFFu, before.Volume) << "the first destination has no volume control";
+    ASSERT_EQ(2u, before.Line.cChannels);
+    SetVolume(before.Volume, 0xC000, 0x4000);
+    struct Restore {
+        TLineFacts& f;
+        ~Restore() { SetVolume(f.Volume, f.VolumeValues[0], f.VolumeValues[1]); }
+    } restore{before};
+
     TAudio audio(nullptr);
     TMixerSettings& mixer = audio.Mixer();
-    ASSERT_TRUE(mixer.Active()) << "no mixer device";
+    ASSERT_TRUE(mixer.Active());
     const TMixDetails* head = mixer.MixerLines();
     ASSERT_NE(nullptr, head);
     MIXERCAPSA caps{};
@@ -798,11 +965,11 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
 
     // Every destination, then its sources numbered from 1, each with what the platform says of its controls.
     const TMixDetails* e = head->Next.get();
-    const TMixDetails* volumeLine = nullptr;
     std::string listing;
+    int entries = 0;
     for (DWORD d = 0; d < caps.cDestinations; ++d) {
         TLineFacts dest = AskLine(mixer.Handle(), d, -1);
-        for (int s = -1; s < int(dest.Line.cConnections); ++s) {
+        for (int s = -1; s < int(dest.Line.cConnections); ++s, ++entries) {
             TLineFacts f = s < 0 ? dest : AskLine(mixer.Handle(), d, s);
             ASSERT_NE(nullptr, e) << "line " << d << "," << s << " missing";
             SCOPED_TRACE(f.Line.szName);
@@ -821,26 +988,26 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
             EXPECT_EQ(f.MuteValue != 0, e->Muted);
             EXPECT_EQ(volume || f.Mute != 0xFFFF, e->HasControls);
             EXPECT_EQ(f.Meter == 0xFFFF ? 0 : mono ? 1 : 2, e->MeterChannels);
-            if (volume && !volumeLine) volumeLine = e;
             listing += " (" + std::to_string(e->Destination) + "," + std::to_string(e->Source) + " " + e->Name +
-                       " volume " + std::to_string(volume) + " mute " + std::to_string(f.Mute != 0xFFFF) + " meter " +
-                       std::to_string(e->MeterChannels) + ")";
+                       " volume " + std::to_string(e->VolumeLeft) + "/" + std::to_string(e->VolumeRight) + ")";
             e = e->Next.get();
         }
     }
     EXPECT_EQ(nullptr, e) << "more entries than lines";
     std::printf("[ mixer    ] %s:%s\n", head->Name.c_str(), listing.c_str());
+    const TMixDetails* first = head->Next.get();
+    EXPECT_NE(first->VolumeLeft, first->VolumeRight);
 
     // Lines without controls, appended by hand: numbered on from a line of the same destination.
-    MIXERLINEA bare{};
-    bare.cbStruct = sizeof bare;
-    bare.dwDestination = 7;
-    std::strcpy(bare.szName, "Bare");
     auto last = [&] {
         const TMixDetails* p = mixer.MixerLines();
         while (p->Next) p = p->Next.get();
         return p;
     };
+    MIXERLINEA bare{};
+    bare.cbStruct = sizeof bare;
+    bare.dwDestination = 7;
+    std::strcpy(bare.szName, "Bare");
     for (int n = 0; n < 3; ++n) {
         EXPECT_TRUE(mixer.AddMixerLine(bare, n == 1));
         EXPECT_EQ(7, last()->Destination);
@@ -857,47 +1024,59 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
     EXPECT_EQ(-7, l);  // out values untouched when nothing was read
     EXPECT_EQ(-7, r);
 
-    // The platform's mixer here has no peak meter: one is lent the volume control, read as one channel and
-    // as two. Only the first line with this address and a meter counts.
-    ASSERT_NE(nullptr, volumeLine) << "no line with a volume control";
-    auto* lent = const_cast<TMixDetails*>(last());
-    lent->PeakMeterControl = volumeLine->VolumeControl;
-    lent->MeterChannels = 1;
-    EXPECT_TRUE(mixer.ReadPeak(7, 2, l, r));
-    EXPECT_EQ(volumeLine->VolumeLeft, std::uint16_t(l));
-    EXPECT_EQ(l, r);
-    if (!volumeLine->VolumeUniform) {
-        lent->MeterChannels = 2;
-        EXPECT_TRUE(mixer.ReadPeak(7, 2, l, r));
-        EXPECT_EQ(volumeLine->VolumeLeft, std::uint16_t(l));
-        EXPECT_EQ(volumeLine->VolumeRight, std::uint16_t(r));
+    // The first destination once more as a line of one channel: one volume value for both.
+    MIXERLINEA line = before.Line;
+    line.dwDestination = 8;
+    line.cChannels = 1;
+    EXPECT_TRUE(mixer.AddMixerLine(line, false));
+    EXPECT_EQ(before.Volume, last()->VolumeControl);
+    EXPECT_TRUE(last()->VolumeUniform);
+    EXPECT_EQ(0x40, last()->Flags);  // a mute control, and one channel
+    EXPECT_EQ(0, last()->VolumeRight);
+    {
+        // With a peak meter (the volume control lent as one), as two channels and as one. Only the first line
+        // with this address and a meter counts.
+        TLentMeter meter;
+        ASSERT_TRUE(meter.Active());
+        line.cChannels = 2;
+        EXPECT_TRUE(mixer.AddMixerLine(line, false));  // (8, 1)
+        EXPECT_EQ(2, last()->MeterChannels);
+        EXPECT_EQ(before.Volume, last()->PeakMeterControl);
+        EXPECT_EQ(0xFFFFu, last()->VolumeControl);
+        line.cChannels = 1;
+        EXPECT_TRUE(mixer.AddMixerLine(line, false));  // (8, 2)
+        EXPECT_EQ(1, last()->MeterChannels);
     }
-    lent->PeakMeterControl = 0x7777777;  // a control the mixer does not have
-    l = r = -7;
-    EXPECT_FALSE(mixer.ReadPeak(7, 2, l, r));
-    EXPECT_EQ(-7, l);
+    EXPECT_TRUE(mixer.ReadPeak(8, 1, l, r));
+    EXPECT_EQ(first->VolumeLeft, std::uint16_t(l));
+    EXPECT_EQ(first->VolumeRight, std::uint16_t(r));
+    EXPECT_TRUE(mixer.ReadPeak(8, 2, l, r));
+    EXPECT_EQ(first->VolumeLeft, std::uint16_t(l));
+    EXPECT_EQ(l, r);
     mixer.SetActive(false);
-    lent->PeakMeterControl = volumeLine->VolumeControl;
-    EXPECT_FALSE(mixer.ReadPeak(7, 2, l, r));
+    l = r = -7;
+    EXPECT_FALSE(mixer.ReadPeak(8, 1, l, r));
+    EXPECT_EQ(-7, l);
     mixer.SetActive(true);
 
-    // A change of a recorded volume control: once with the raw parameters, once with its line.
+    // A change of a recorded volume or mute control: once with the raw parameters, once with its line.
     std::vector<std::pair<int, int>> events;
-    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, volumeLine->VolumeControl);  // nobody listens
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, first->VolumeControl);  // nobody listens
     audio.OnMixerChange = [&](TObject* sender, std::uint16_t d, std::uint16_t s) {
         EXPECT_EQ(&mixer, sender);
         events.emplace_back(d, s);
     };
-    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 0x12345, volumeLine->VolumeControl);
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 0x12345, first->VolumeControl);
     ASSERT_EQ(2u, events.size());
-    EXPECT_EQ(std::make_pair(0x2345, int(volumeLine->VolumeControl & 0xFFFF)), events[0]);
-    EXPECT_EQ(std::make_pair(int(volumeLine->Destination), int(volumeLine->Source)), events[1]);
-    // A mute control names its line the same way.
-    lent->MuteControl = 0x7777777;
+    EXPECT_EQ(std::make_pair(0x2345, int(first->VolumeControl & 0xFFFF)), events[0]);
+    EXPECT_EQ(std::make_pair(int(first->Destination), int(first->Source)), events[1]);
+    const TMixDetails* muted = first;
+    while (muted && muted->MuteControl == 0xFFFF) muted = muted->Next.get();
+    ASSERT_NE(nullptr, muted);
     events.clear();
-    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, 0x7777777);
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, muted->MuteControl);
     ASSERT_EQ(2u, events.size());
-    EXPECT_EQ(std::make_pair(7, 2), events[1]);
+    EXPECT_EQ(std::make_pair(int(muted->Destination), int(muted->Source)), events[1]);
     // Any other control: the raw event only.
     events.clear();
     SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, 0x7777778);
@@ -905,11 +1084,31 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
     // Inactive: nothing at all; other messages are not the mixer's.
     mixer.SetActive(false);
     events.clear();
-    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, volumeLine->VolumeControl);
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange, 7, first->VolumeControl);
     EXPECT_TRUE(events.empty());
     mixer.SetActive(true);
-    SendMessageA(mixer.NotifyWindow(), kMixerControlChange + 1, 7, volumeLine->VolumeControl);
+    SendMessageA(mixer.NotifyWindow(), kMixerControlChange + 1, 7, first->VolumeControl);
     EXPECT_TRUE(events.empty());
+
+    // Lines that cannot be read end the discovery: what was listed stays, the mixer is not made active.
+    for (DWORD refused : {DWORD(MIXER_GETLINEINFOF_SOURCE), DWORD(MIXER_GETLINEINFOF_DESTINATION)}) {
+        mixer.SetActive(false);
+        audio.SetMixerDeviceID(50);
+        g_refusedLineQuery = refused;
+        TImportPatch patch("winmm.dll", "mixerGetLineInfoA", reinterpret_cast<void*>(&RefuseLineInfo));
+        g_realLineInfo = patch.Original<decltype(&mixerGetLineInfoA)>();
+        audio.SetMixerDeviceID(0);
+        EXPECT_FALSE(mixer.Active()) << refused;
+        int listed = 0;
+        for (const TMixDetails* p = mixer.MixerLines(); p; p = p->Next.get()) ++listed;
+        EXPECT_EQ(refused == MIXER_GETLINEINFOF_SOURCE ? 2 : 1, listed) << refused;
+    }
+    audio.SetMixerDeviceID(50);
+    audio.SetMixerDeviceID(0);
+    EXPECT_TRUE(mixer.Active());
+    int listed = -1;
+    for (const TMixDetails* p = mixer.MixerLines(); p; p = p->Next.get()) ++listed;
+    EXPECT_EQ(entries, listed);
 }
 
 // A source stream that tells where it was left when the player released it.
@@ -925,7 +1124,8 @@ private:
 std::unique_ptr<TMemoryStream> Source(std::size_t bytes, std::int64_t& finalPosition, std::int64_t start = 0)
 {
     auto s = std::make_unique<TWatchedStream>(finalPosition);
-    std::vector<std::uint8_t> data(bytes, 128);
+    std::vector<std::uint8_t> data(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) data[i] = i % 2 ? 129 : 127;  // a quiet square wave
     s->LoadFromBytes(data.data(), data.size());
     s->SetPosition(start);
     return s;
@@ -968,6 +1168,7 @@ TEST(Player, BlocksLoopsAndTheEnd)
     PumpUntil([&] { return counts.Ended > 0; });
     EXPECT_EQ(3, counts.Played);
     EXPECT_EQ(1, counts.Ended);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(1000u, player.Header(i)->dwBufferLength) << i;
     EXPECT_EQ(0, player.LoopCount());
     EXPECT_EQ(1000, player.ReadPosition());
     EXPECT_FALSE(player.IsOpen());
@@ -1009,6 +1210,23 @@ TEST(Player, BlocksLoopsAndTheEnd)
     EXPECT_LT(counts.Played, 7);
     PumpMessages(100);
     EXPECT_EQ(1, counts.Ended);
+
+    // The shut-down query ends a playback, and so does the end of the component.
+    counts = {};
+    ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
+    PumpMessages(100);
+    SendMessageA(audio.NotifyWindow(), WM_QUERYENDSESSION, 0, 0);
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(1, counts.Ended);
+    {
+        TPlayCounts ended;
+        auto other = std::make_unique<TAudio>(nullptr);
+        CountPlayback(*other, ended);
+        ASSERT_TRUE(other->Player().PlayStream(Source(11025 * 5, left), 0));
+        PumpMessages(100);
+        other.reset();
+        EXPECT_EQ(1, ended.Ended);
+    }
 
     // A device that does not exist.
     audio.SetAudioDeviceID(9);
@@ -1065,6 +1283,7 @@ TEST(Player, EachFailingStepOfTheOutputDeviceStoresItsText)
     EXPECT_EQ(1, counts.Ended);
     {
         counts = {};
+        player.SetNoSamples(1024);  // short blocks, so that the device soon plays out what it holds
         ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
         PumpMessages(100);
         auto p = Fail<TResetOut>("waveOutReset", 0, MMSYSERR_NOMEM);
@@ -1073,7 +1292,15 @@ TEST(Player, EachFailingStepOfTheOutputDeviceStoresItsText)
         EXPECT_TRUE(player.IsOpen());
         EXPECT_FALSE(player.HasSource());
     }
-    player.StopPlayer();
+    // The blocks still queued are played out; the first one handed back finds nothing more queued and
+    // closes the device.
+    auto queued = [&] {
+        for (int i = 0; i < kRingSlots; ++i)
+            if (player.Header(i)->dwFlags & WHDR_INQUEUE) return true;
+        return false;
+    };
+    for (DWORD start = GetTickCount(); queued() && GetTickCount() - start < 5000;) Sleep(10);
+    PumpUntil([&] { return !player.IsOpen(); });
     EXPECT_FALSE(player.IsOpen());
     EXPECT_EQ(1, counts.Ended);
 }

@@ -10,6 +10,7 @@
 #include "app/Unit1.h"
 #include "app/form_rec.h"
 #include "controls/tray/SysTray.h"
+#include "tests/support/LentMeter.h"
 
 namespace {
 
@@ -195,11 +196,13 @@ TEST_F(Form2Test, ARecorderThatCannotStartLeavesAHeaderOnlyTakeAndShowsNothing)
     EXPECT_TRUE(ShownErrors().empty());
 }
 
-// Where the mixer has no peak meter (as here), the meter follows the peak of the last captured buffer.
-TEST_F(Form2Test, TheMeterFollowsTheLastBufferWhereTheMixerHasNoMeter)
+// The meter reads the peak meter of the mixer's second destination; where the mixer has none (as here), it
+// follows the peak of the last captured buffer.
+TEST_F(Form2Test, TheMeterReadsTheMixerOrElseTheLastBuffer)
 {
+    TMixerSettings& mixer = Rec->Audio1->Mixer();
     int l = 0, r = 0;
-    if (Rec->Audio1->Mixer().ReadPeak(1, 0, l, r)) GTEST_SKIP() << "this mixer has a peak meter";
+    if (mixer.ReadPeak(1, 0, l, r)) GTEST_SKIP() << "this mixer has a peak meter";
     TRecorder& rec = Rec->Audio1->Recorder();
     auto deliver = [&](std::int16_t peak) {
         // A buffer handed back by the device, with one loud sample.
@@ -220,6 +223,27 @@ TEST_F(Form2Test, TheMeterFollowsTheLastBufferWhereTheMixerHasNoMeter)
     EXPECT_EQ(Rec->MeterImage, 6);  // (3200 + 16000) / 2 / 1600
     TRecorder::WaveInCallback(nullptr, WIM_CLOSE, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
     PumpMessages();
+
+    // A second destination whose line has a peak meter (the first destination's volume, lent as one).
+    MIXERLINEA line{};
+    line.cbStruct = sizeof line;
+    ASSERT_EQ(mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &line,
+                                MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_NOERROR);
+    line.dwDestination = 1;
+    {
+        TLentMeter meter;
+        ASSERT_TRUE(meter.Active());
+        mixer.AddMixerLine(line, false);
+    }
+    const TMixDetails* e = mixer.MixerLines();
+    while (e->Next) e = e->Next.get();
+    ASSERT_EQ(e->MeterChannels, 2);
+    LONG v[2] = {};
+    MIXERCONTROLDETAILS d{sizeof d, e->PeakMeterControl, 2, {}, sizeof(LONG), v};
+    ASSERT_EQ(mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &d,
+                                      MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+    Rec->Timer1Timer(nullptr);
+    EXPECT_EQ(Rec->CurrentLevel, static_cast<std::int32_t>((std::uint32_t(v[0]) + std::uint32_t(v[1])) / 2));
 }
 
 // Clicks Stop from inside the modal loop, as a person would.
