@@ -64,24 +64,29 @@ std::unique_ptr<TImportPatch> Fail(const char* function, int passes, MMRESULT co
     return patch;
 }
 
+// A failing step, and the text it leaves.
+using TFailing = std::pair<std::function<std::unique_ptr<TImportPatch>()>, std::string>;
+
 // A rebuilt ring has new, zeroed headers (possibly in the very blocks the old ones had): a mark left in the
-// headers tells whether the ring was rebuilt since.
+// headers tells which rings were rebuilt since: "rp" both, "r-" the recorder's only, "--" neither.
 constexpr DWORD_PTR kMark = 0x5EED;
-void Mark(TAudioSettings& d)
+void Mark(TAudio& audio)
 {
-    for (int i = 0; i < kRingSlots; ++i) d.Header(i)->dwUser = kMark;
+    for (TAudioSettings* d : {static_cast<TAudioSettings*>(&audio.Recorder()), static_cast<TAudioSettings*>(&audio.Player())})
+        for (int i = 0; i < kRingSlots; ++i) d->Header(i)->dwUser = kMark;
 }
-bool Rebuilt(const TAudioSettings& d)
+std::string Rebuilt(TAudio& audio)
 {
-    for (int i = 0; i < kRingSlots; ++i)
-        if (!d.Header(i) || d.Header(i)->dwUser == kMark) return false;
-    return true;
-}
-bool Kept(const TAudioSettings& d)
-{
-    for (int i = 0; i < kRingSlots; ++i)
-        if (!d.Header(i) || d.Header(i)->dwUser != kMark) return false;
-    return true;
+    std::string rings;
+    for (TAudioSettings* d : {static_cast<TAudioSettings*>(&audio.Recorder()), static_cast<TAudioSettings*>(&audio.Player())}) {
+        int marks = 0, missing = 0;
+        for (int i = 0; i < kRingSlots; ++i) {
+            missing += !d->Header(i);
+            marks += d->Header(i) && d->Header(i)->dwUser == kMark;
+        }
+        rings += missing || (marks && marks < kRingSlots) ? '?' : marks ? '-' : d == &audio.Player() ? 'p' : 'r';
+    }
+    return rings;
 }
 
 // The format record and the ring a direction holds, against the format it reports.
@@ -179,16 +184,12 @@ TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
 
     // Each new value rebuilds both rings at once; the same value again rebuilds neither.
     auto change = [&](TAudioSettings& target, auto set, auto value) {
-        Mark(rec);
-        Mark(play);
+        Mark(audio);
         (target.*set)(value);
-        EXPECT_TRUE(Rebuilt(rec));
-        EXPECT_TRUE(Rebuilt(play));
-        Mark(rec);
-        Mark(play);
+        EXPECT_EQ("rp", Rebuilt(audio));
+        Mark(audio);
         (target.*set)(value);
-        EXPECT_TRUE(Kept(rec));
-        EXPECT_TRUE(Kept(play));
+        EXPECT_EQ("--", Rebuilt(audio));
     };
     change(play, &TAudioSettings::SetSampleRate, std::uint16_t(44100));
     ExpectRing(rec, 1, 8, 44100, 8192);
@@ -196,13 +197,9 @@ TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
     ExpectRing(play, 2, 8, 44100, 16384);
     change(play, &TAudioSettings::SetBitsPerSample, _16);
     change(rec, &TAudioSettings::SetNoSamples, std::uint16_t(4096));
-    for (TAudioSettings* d : {static_cast<TAudioSettings*>(&rec), static_cast<TAudioSettings*>(&play)}) {
-        EXPECT_EQ(Stereo, d->Channels());
-        EXPECT_EQ(_16, d->BitsPerSample());
-        EXPECT_EQ(44100, d->SampleRate());
-        EXPECT_EQ(4096, d->NoSamples());
-        ExpectRing(*d, 2, 16, 44100, 16384);
-    }
+    ExpectRing(rec, 2, 16, 44100, 16384);
+    ExpectRing(play, 2, 16, 44100, 16384);
+    EXPECT_EQ(4096, play.NoSamples());
 
     rec.SetSplitChannels(true);
     EXPECT_TRUE(rec.SplitChannels());
@@ -215,28 +212,19 @@ TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
     // With separate controls only the direction addressed changes, and only its ring is rebuilt; the buffer
     // length still reaches both.
     audio.SetSeparateCtrls(true);
-    Mark(rec);
-    Mark(play);
+    Mark(audio);
     play.SetSampleRate(22050);
-    EXPECT_EQ(22050, play.SampleRate());
-    EXPECT_EQ(44100, rec.SampleRate());
-    EXPECT_TRUE(Rebuilt(play));
-    EXPECT_TRUE(Kept(rec));
+    EXPECT_EQ("-p", Rebuilt(audio));
     rec.SetSplitChannels(true);
     rec.SetChannels(Mono);
-    EXPECT_EQ(Mono, rec.Channels());
-    EXPECT_EQ(Stereo, play.Channels());
     EXPECT_FALSE(rec.SplitChannels());
     rec.SetBitsPerSample(_8);
-    EXPECT_EQ(_16, play.BitsPerSample());
     ExpectRing(rec, 1, 8, 44100, 4096);
     ExpectRing(play, 2, 16, 22050, 16384);
-    Mark(rec);
-    Mark(play);
+    Mark(audio);
     rec.SetNoSamples(2048);
     EXPECT_EQ(2048, play.NoSamples());
-    EXPECT_TRUE(Rebuilt(rec));
-    EXPECT_TRUE(Rebuilt(play));
+    EXPECT_EQ("rp", Rebuilt(audio));
 }
 
 TEST(AudioSettings, AllocationFailuresAreReportedNotRaised)
@@ -316,26 +304,21 @@ TEST(AudioSettings, BuffersThatWouldWrapAreRefused)
 TEST(AudioComponent, DeviceSelectionVersionAndLayout)
 {
     TAudio audio(nullptr);
-    TRecorder& rec = audio.Recorder();
-    TPlayer& play = audio.Player();
     // A device change rebuilds both rings; the same device again rebuilds nothing.
-    auto select = [&](int id, int stored, bool rebuilds) {
-        Mark(rec);
-        Mark(play);
+    auto select = [&](int id, int stored, const char* rebuilt) {
+        Mark(audio);
         audio.SetAudioDeviceID(id);
         EXPECT_EQ(stored, audio.AudioDeviceID()) << id;
-        EXPECT_EQ(rebuilds, Rebuilt(rec)) << id;
-        EXPECT_EQ(rebuilds, Rebuilt(play)) << id;
-        EXPECT_NE(rebuilds, Kept(rec)) << id;
+        EXPECT_EQ(rebuilt, Rebuilt(audio)) << id;
     };
-    select(-1, -1, false);
-    select(12, -1, true);  // above 9 means the wave mapper; 12 differs from -1, so it counts as a change
-    select(9, 9, true);
-    select(9, 9, false);
-    select(10, -1, true);
-    select(0, 0, true);
-    select(-5, -5, true);  // other negative values are kept for the platform to refuse
-    select(-1, -1, true);
+    select(-1, -1, "--");
+    select(12, -1, "rp");  // above 9 means the wave mapper; 12 differs from -1, so it counts as a change
+    select(9, 9, "rp");
+    select(9, 9, "--");
+    select(10, -1, "rp");
+    select(0, 0, "rp");
+    select(-5, -5, "rp");  // other negative values are kept for the platform to refuse
+    select(-1, -1, "rp");
     audio.SetVersion("anything");
     EXPECT_EQ("4.1 (32bit)", audio.Version());
 
@@ -494,48 +477,35 @@ TEST(AudioErrors, EachFailingStepOfTheInputDeviceStoresItsText)
     TAudio audio(nullptr);
     TRecorder& rec = audio.Recorder();
     rec.SetNoSamples(1024);
-    {
-        // The second header cannot be prepared: the device is closed again.
-        auto p = Fail<TPrepareIn>("waveInPrepareHeader", 1, MMSYSERR_NOMEM);
-        EXPECT_FALSE(rec.StartRecording());
-        EXPECT_EQ(InText("Error preparing header for recording: ", MMSYSERR_NOMEM), audio.ErrorMessage());
-        EXPECT_FALSE(rec.IsOpen());
-    }
-    {
+    // Opening and starting: the device is closed again.
+    const TFailing starting[] = {
+        {[] { return Fail<TPrepareIn>("waveInPrepareHeader", 1, MMSYSERR_NOMEM); },  // the second header
+         InText("Error preparing header for recording: ", MMSYSERR_NOMEM)},
         // The platform has no text for this error: the fixed text alone.
-        auto p = Fail<TStartIn>("waveInStart", 0, kNoTextError);
-        EXPECT_FALSE(rec.StartRecording());
-        EXPECT_EQ("Error starting wave record: ", audio.ErrorMessage());
-        EXPECT_FALSE(rec.IsOpen());
-    }
-    for (int passes : {0, 2}) {
+        {[] { return Fail<TStartIn>("waveInStart", 0, kNoTextError); }, "Error starting wave record: "},
         // The first buffer (handed over while opening) or the third (while starting) is refused.
-        auto p = Fail<TAddIn>("waveInAddBuffer", passes, MMSYSERR_NOMEM);
-        EXPECT_FALSE(rec.StartRecording());
-        EXPECT_EQ("Error adding next input buffer", audio.ErrorMessage()) << passes;
-        EXPECT_FALSE(rec.IsOpen()) << passes;
+        {[] { return Fail<TAddIn>("waveInAddBuffer", 0, MMSYSERR_NOMEM); }, "Error adding next input buffer"},
+        {[] { return Fail<TAddIn>("waveInAddBuffer", 2, MMSYSERR_NOMEM); }, "Error adding next input buffer"}};
+    for (const auto& [fail, text] : starting) {
+        auto p = fail();
+        EXPECT_FALSE(rec.StartRecording()) << text;
+        EXPECT_EQ(text, audio.ErrorMessage());
+        EXPECT_FALSE(rec.IsOpen()) << text;
     }
 
+    // Stopping: the device stays open until a stop succeeds.
     ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
     EXPECT_EQ(0, rec.AddIndex());  // all four buffers with the device
-    EXPECT_TRUE(rec.IsOpen());
-    {
-        auto p = Fail<TResetIn>("waveInReset", 0, MMSYSERR_NOMEM);
-        EXPECT_FALSE(rec.StopRecording());
-        EXPECT_EQ("Error in waveInReset", audio.ErrorMessage());
-        EXPECT_TRUE(rec.IsOpen());
-    }
-    {
-        auto p = Fail<TUnprepareIn>("waveInUnprepareHeader", 1, MMSYSERR_NOMEM);
-        EXPECT_FALSE(rec.StopRecording());
-        EXPECT_EQ(InText("Error in waveInUnprepareHeader", MMSYSERR_NOMEM), audio.ErrorMessage());
-        EXPECT_TRUE(rec.IsOpen());
-    }
-    {
-        auto p = Fail<TCloseIn>("waveInClose", 0, MMSYSERR_NOMEM);
-        EXPECT_FALSE(rec.StopRecording());
-        EXPECT_EQ("Error closing input device", audio.ErrorMessage());
-        EXPECT_TRUE(rec.IsOpen());
+    const TFailing stopping[] = {
+        {[] { return Fail<TResetIn>("waveInReset", 0, MMSYSERR_NOMEM); }, "Error in waveInReset"},
+        {[] { return Fail<TUnprepareIn>("waveInUnprepareHeader", 1, MMSYSERR_NOMEM); },
+         InText("Error in waveInUnprepareHeader", MMSYSERR_NOMEM)},
+        {[] { return Fail<TCloseIn>("waveInClose", 0, MMSYSERR_NOMEM); }, "Error closing input device"}};
+    for (const auto& [fail, text] : stopping) {
+        auto p = fail();
+        EXPECT_FALSE(rec.StopRecording()) << text;
+        EXPECT_EQ(text, audio.ErrorMessage());
+        EXPECT_TRUE(rec.IsOpen()) << text;
     }
     audio.SetErrorMessage("");
     EXPECT_TRUE(rec.StopRecording());
@@ -1255,32 +1225,27 @@ TEST(Player, EachFailingStepOfTheOutputDeviceStoresItsText)
         EXPECT_EQ(0, counts.Played);
         EXPECT_FALSE(player.IsOpen());
     }
-    {
+    // The device cannot be closed: it stays open until a later attempt succeeds.
+    const TFailing closing[] = {
+        {[] { return Fail<TUnprepareOut>("waveOutUnprepareHeader", 0, MMSYSERR_NOMEM); },
+         OutText("Error unpreparing header for playing: ", MMSYSERR_NOMEM)},
+        {[] { return Fail<TCloseOut>("waveOutClose", 0, MMSYSERR_NOMEM); },
+         OutText("Error closing output device: ", MMSYSERR_NOMEM)}};
+    for (const auto& [fail, text] : closing) {
         counts = {};
         audio.SetErrorMessage("");
-        auto p = Fail<TUnprepareOut>("waveOutUnprepareHeader", 0, MMSYSERR_NOMEM);
-        ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
-        PumpUntil([&] { return !audio.ErrorMessage().empty(); });
-        EXPECT_EQ(OutText("Error unpreparing header for playing: ", MMSYSERR_NOMEM), audio.ErrorMessage());
-        EXPECT_TRUE(player.IsOpen());
-        EXPECT_EQ(0, counts.Ended);
+        {
+            auto p = fail();
+            ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
+            PumpUntil([&] { return !audio.ErrorMessage().empty(); });
+            EXPECT_EQ(text, audio.ErrorMessage());
+            EXPECT_TRUE(player.IsOpen());
+            EXPECT_EQ(0, counts.Ended);
+        }
+        player.ClosePlayer();
+        EXPECT_FALSE(player.IsOpen());
+        EXPECT_EQ(1, counts.Ended);
     }
-    player.ClosePlayer();
-    EXPECT_FALSE(player.IsOpen());
-    EXPECT_EQ(1, counts.Ended);
-    {
-        counts = {};
-        audio.SetErrorMessage("");
-        auto p = Fail<TCloseOut>("waveOutClose", 0, MMSYSERR_NOMEM);
-        ASSERT_TRUE(player.PlayStream(Source(1000, left), 0));
-        PumpUntil([&] { return !audio.ErrorMessage().empty(); });
-        EXPECT_EQ(OutText("Error closing output device: ", MMSYSERR_NOMEM), audio.ErrorMessage());
-        EXPECT_TRUE(player.IsOpen());
-        EXPECT_EQ(0, counts.Ended);
-    }
-    player.ClosePlayer();
-    EXPECT_FALSE(player.IsOpen());
-    EXPECT_EQ(1, counts.Ended);
     {
         counts = {};
         player.SetNoSamples(1024);  // short blocks, so that the device soon plays out what it holds

@@ -298,6 +298,7 @@ TEST_F(Form2Test, CancelWithATakeThatCannotBeDeletedShowsTheErrorClosesAndKeepsT
     EXPECT_EQ(ShownErrors()[0], "File access denied");
     EXPECT_FALSE(Rec->Visible());
     EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_FALSE(Rec->HbtnCancel->Down()) << "the next take would show Cancel pressed";
     EXPECT_TRUE(Main->TrayIcon->Enabled());
     std::vector<std::uint8_t> wav = ReadAll(g_undeletable);
     ASSERT_GE(wav.size(), 44u);
