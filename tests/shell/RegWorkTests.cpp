@@ -112,11 +112,15 @@ TEST_F(RegWorkTest, LongValuesSurviveWholeBothWays)
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", ""), longName);
 }
 
-TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothing)
+TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothingAndReadsTheDefault)
 {
+    // The same path under the usual root holds a value; the root given is the one used.
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\");
     HKEY noSuchRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00D));
     EXPECT_FALSE(RegWriteString(noSuchRoot, kKey, "basedir", "x"));
     EXPECT_FALSE(RegKeyExists(noSuchRoot, kKey));
+    EXPECT_EQ(RegReadString(noSuchRoot, kKey, "basedir", "C:\\"), "C:\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\");
 }
 
 TEST(PathTests, FoldersAndFilesAreToldApart)
