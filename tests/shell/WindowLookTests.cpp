@@ -1,6 +1,7 @@
-// What the options and About windows show, loaded from their layouts as the program loads them: the
-// captions in the fonts the windows really get (the face asked for, every caption within its room), and
-// the folder tree's drives with images from the tree's own image list.
+// What the options and About windows show, loaded from their layouts as the program loads them: where
+// each control of the options window sits and the handlers it is bound to, the captions in the fonts the
+// windows really get (the face asked for, every caption within its room), and the folder tree's drives
+// with images from the tree's own image list.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
