@@ -113,6 +113,12 @@ void TForm2::HbtnCancelClick(TObject* Sender)
     const std::string path = TakeFileName();
     if (FileExists(path) && !DeleteFileA(path.c_str())) {
         const int code = static_cast<int>(GetLastError());
-        throw EInOutError(InOutErrorText(code), code);
+        // Shown from here: raised through the button, it would skip the button's release and the next take
+        // would show Cancel pressed.
+        try {
+            throw EInOutError(InOutErrorText(code), code);
+        } catch (...) {
+            Application->HandleException(this);
+        }
     }
 }

@@ -88,6 +88,7 @@ TEST(AudioFormat, TriggerLevel)
     EXPECT_FALSE(BufferReachesLevel(withZero.data(), 8, _16, 1));
     // Only the first n bytes are looked at; a trailing odd byte is not a sample.
     EXPECT_FALSE(BufferReachesLevel(withZero.data(), 4, _16, 0));
+    EXPECT_FALSE(BufferReachesLevel(withZero.data(), 5, _16, 0));
     EXPECT_FALSE(BufferReachesLevel(withZero.data(), 0, _16, 0));
 
     std::vector<std::uint8_t> silence(100, 128);
@@ -124,6 +125,7 @@ TEST(AudioFormat, SplitAndPeak)
     EXPECT_EQ(13108, BufferPeak(s.data(), 8, _16));
     auto extreme = Samples16({-32768});
     EXPECT_EQ(32767, BufferPeak(extreme.data(), 2, _16));
+    EXPECT_EQ(100, BufferPeak(s.data(), 3, _16));  // a trailing odd byte is not a sample
     std::uint8_t quiet[3] = {128, 128, 64};
     EXPECT_EQ(64 * 256, BufferPeak(quiet, 3, _8));
     EXPECT_EQ(0, BufferPeak(quiet, 0, _8));
@@ -192,6 +194,13 @@ TEST(WaveFile, InterleavingTwoMonoStreams)
     EXPECT_EQ(l, alone.Bytes());
     TMemoryStream noRight;
     EXPECT_EQ(1002u, WriteWaveData(noRight, left, nullptr, _16));
+    // Data alone goes over in blocks, as long as it is.
+    std::vector<std::uint8_t> big(20000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 13);
+    TMemoryStream bigData, bigOut;
+    bigData.LoadFromBytes(big.data(), big.size());
+    EXPECT_EQ(20000u, WriteWaveData(bigOut, bigData, nullptr, _8));
+    EXPECT_EQ(big, bigOut.Bytes());
 }
 
 TEST(WaveFile, AppenderKeepsHeaderValid)

@@ -1,5 +1,5 @@
-// Shared helpers of the audio tests: message pumping, reading WAV files independently of the writer, and
-// counting allocations made by threads other than the main one.
+// Shared helpers of the audio tests: message pumping, reading WAV files independently of the writer,
+// counting allocations made by threads other than the main one, and failing one on purpose.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +13,8 @@ extern DWORD g_mainThread;
 // operator new calls made on other threads while g_countForeign is set.
 extern std::atomic<bool> g_countForeign;
 extern std::atomic<long> g_foreignAllocations;
+// When 0 or more: that many more allocations of the main thread succeed, the next one fails (once).
+extern std::atomic<int> g_allocationsBeforeFailure;
 // Messages handed to the application's error display during the tests.
 extern std::vector<std::string> g_displayedErrors;
 

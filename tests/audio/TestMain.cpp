@@ -1,5 +1,5 @@
-// Own main: the application object (its error display records instead of showing a box) and an allocation
-// counter that tells whether the capture callback allocates.
+// Own main: the application object (its error display records instead of showing a box), an allocation
+// counter that tells whether the capture callback allocates, and allocations made to fail on purpose.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,12 +15,21 @@ DWORD g_mainThread = 0;
 std::atomic<bool> g_countForeign{false};
 std::atomic<long> g_foreignAllocations{0};
 std::vector<std::string> g_displayedErrors;
+std::atomic<int> g_allocationsBeforeFailure{-1};
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size)
 {
     if (g_countForeign.load(std::memory_order_relaxed) && GetCurrentThreadId() != g_mainThread)
         g_foreignAllocations.fetch_add(1);
+    if (GetCurrentThreadId() == g_mainThread) {
+        int n = g_allocationsBeforeFailure.load();
+        if (n == 0) {
+            g_allocationsBeforeFailure = -1;
+            throw std::bad_alloc();
+        }
+        if (n > 0) g_allocationsBeforeFailure = n - 1;
+    }
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }

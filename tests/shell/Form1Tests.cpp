@@ -3,11 +3,22 @@
 #include "TestSupport.h"
 #include "app/RegWork.h"
 #include "app/Unit1.h"
+#include "controls/dirtree/DirTree.h"
 #include "controls/tray/SysTray.h"
+#include "tests/support/ImportPatch.h"
 
 namespace {
 
+// A settings store that takes no values, as when the key refuses writes.
+LONG WINAPI RefuseValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+
 std::string SettingsPath() { return std::string(SettingsKey).substr(1); }
+
+std::string CharUpperString(std::string s)
+{
+    CharUpperBuffA(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
 
 class Form1Test : public testing::Test {
 protected:
@@ -124,9 +135,14 @@ TEST_F(Form1Test, AWronglyTypedSettingIsShownAndStartUpStillFinishes)
 TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
 {
     Create();
+    Form->Edit1->SetText(Folder);
     Form->Selectdirectory1Click(nullptr);
     EXPECT_FALSE(Form->TrayIcon->Enabled());
     EXPECT_TRUE(Form->Visible());
+    // The tree opens at the folder; a click in it puts the tree's spelling of the folder in the field.
+    EXPECT_EQ(Form->DirTree1->SelectedPath(), CharUpperString(Folder));
+    Form->DirTree1Click(nullptr);
+    EXPECT_EQ(Form->Edit1->Text(), CharUpperString(Folder));
     Form->Edit1->SetText("?");
     Form->Button1Click(nullptr);
     ASSERT_EQ(ShownMessages().size(), 1u);
@@ -160,6 +176,29 @@ TEST_F(Form1Test, CloseRequestsLeaveTheOptionsWindowUpAndOnlyQuitEnds)
     Form->Quit1Click(nullptr);
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
+    // Quitting lets only its own close through.
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(Form1Test, AFailingSettingsWriteAtQuitIsShownAndTheProgramStillEnds)
+{
+    Create();
+    Form->Edit1->SetText(Folder);
+    Form->Edit2->SetText("take");
+    {
+        TImportPatch refuse("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefuseValue));
+        ASSERT_TRUE(refuse.Active());
+        Form->Quit1Click(nullptr);
+    }
+    ASSERT_EQ(ShownErrors().size(), 2u);
+    EXPECT_EQ(ShownErrors()[0], "Failed to set data for 'basedir'");
+    EXPECT_EQ(ShownErrors()[1], "Failed to set data for 'basename'");
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_FALSE(Form->Visible());
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), "C:\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "Record");
 }
 
 TEST_F(Form1Test, TakesGetTheFirstFreeNumberGapsFirst)
@@ -207,9 +246,18 @@ TEST_F(Form1Test, WhenEveryNumberIsTakenTheProgramEndsAndKeepsItsSettings)
     Touch("record999.wav");
     Form->Edit1->SetText(Folder);
     Form->Edit2->SetText("record");
-    EXPECT_EQ(Form->NextTakeName(Folder, "record"), "");
+    // A click on the icon starts no take.
+    int windows = 0;
+    Form->ShowRecordingWindow = [&] {
+        ++windows;
+        return 1;
+    };
+    Form->TrayIconClick(nullptr);
+    EXPECT_EQ(windows, 0);
+    EXPECT_EQ(Form->TakeFileName, "");
     ASSERT_EQ(ShownMessages().size(), 1u);
     EXPECT_EQ(ShownMessages()[0].Text, "Error creating file?");
+    EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
     // Ended the way "&Quit" ends: the settings were written and the quit message is on its way.
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "record");

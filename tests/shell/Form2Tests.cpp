@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "app/Unit1.h"
 #include "app/form_rec.h"
 #include "controls/tray/SysTray.h"
+#include "tests/support/LentMeter.h"
 
 namespace {
 
@@ -169,6 +171,81 @@ TEST_F(Form2Test, AFileThatCannotBeCreatedIsShownAndTheWindowStaysAtZero)
     EXPECT_EQ(ShownErrors().size(), 1u);  // nothing to delete, nothing more to show
 }
 
+TEST_F(Form2Test, ARecorderThatCannotStartLeavesAHeaderOnlyTakeAndShowsNothing)
+{
+    Rec->Audio1->SetAudioDeviceID(9);  // no such input device
+    ShowFor("Record1.wav");
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(Rec->Audio1->ErrorMessage().rfind("Could not open the input device for recording: ", 0), 0u)
+        << Rec->Audio1->ErrorMessage();
+    EXPECT_TRUE(Rec->Timer1->Enabled());
+    for (int i = 0; i < 10; ++i) Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:01");
+    EXPECT_EQ(Rec->MeterImage, 0);
+    Rec->HBtnStopClick(nullptr);
+    std::vector<std::uint8_t> wav = ReadAll(Folder + "Record1.wav");
+    ASSERT_EQ(wav.size(), 44u);
+    EXPECT_EQ(U32(wav, 4), 36u);
+    EXPECT_EQ(U32(wav, 40), 0u);
+
+    Rec->Hide();
+    ShowFor("Record2.wav");
+    EXPECT_EQ(ReadAll(Folder + "Record2.wav").size(), 44u);
+    Rec->HbtnCancelClick(nullptr);
+    EXPECT_EQ(GetFileAttributesA((Folder + "Record2.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+// The meter reads the peak meter of the mixer's second destination; where the mixer has none (as here), it
+// follows the peak of the last captured buffer.
+TEST_F(Form2Test, TheMeterReadsTheMixerOrElseTheLastBuffer)
+{
+    TMixerSettings& mixer = Rec->Audio1->Mixer();
+    int l = 0, r = 0;
+    if (mixer.ReadPeak(1, 0, l, r)) GTEST_SKIP() << "this mixer has a peak meter";
+    TRecorder& rec = Rec->Audio1->Recorder();
+    auto deliver = [&](std::int16_t peak) {
+        // A buffer handed back by the device, with one loud sample.
+        const int slot = rec.DoneIndex();
+        std::memset(rec.Buffer(slot), 0, rec.BufferBytes());
+        std::memcpy(rec.Buffer(slot) + 8, &peak, 2);
+        rec.Header(slot)->dwBytesRecorded = rec.BufferBytes();
+        TRecorder::WaveInCallback(nullptr, WIM_DATA, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    };
+    TRecorder::WaveInCallback(nullptr, WIM_OPEN, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    deliver(16000);
+    Rec->Timer1Timer(nullptr);
+    EXPECT_EQ(Rec->CurrentLevel, 16000);
+    EXPECT_EQ(Rec->MeterImage, 8);  // (16000 + 10000) / 2 / 1600
+    deliver(-3200);
+    Rec->Timer1Timer(nullptr);
+    EXPECT_EQ(Rec->CurrentLevel, 3200);
+    EXPECT_EQ(Rec->MeterImage, 6);  // (3200 + 16000) / 2 / 1600
+    TRecorder::WaveInCallback(nullptr, WIM_CLOSE, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    PumpMessages();
+
+    // A second destination whose line has a peak meter (the first destination's volume, lent as one).
+    MIXERLINEA line{};
+    line.cbStruct = sizeof line;
+    ASSERT_EQ(mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &line,
+                                MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_NOERROR);
+    line.dwDestination = 1;
+    {
+        TLentMeter meter;
+        ASSERT_TRUE(meter.Active());
+        mixer.AddMixerLine(line, false);
+    }
+    const TMixDetails* e = mixer.MixerLines();
+    while (e->Next) e = e->Next.get();
+    ASSERT_EQ(e->MeterChannels, 2);
+    LONG v[2] = {};
+    MIXERCONTROLDETAILS d{sizeof d, e->PeakMeterControl, 2, {}, sizeof(LONG), v};
+    ASSERT_EQ(mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &d,
+                                      MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+    Rec->Timer1Timer(nullptr);
+    EXPECT_EQ(Rec->CurrentLevel, static_cast<std::int32_t>((std::uint32_t(v[0]) + std::uint32_t(v[1])) / 2));
+}
+
 // Clicks Stop from inside the modal loop, as a person would.
 VOID CALLBACK StopTake(HWND, UINT, UINT_PTR id, DWORD)
 {
@@ -190,6 +267,42 @@ TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
     EXPECT_FALSE(Rec->Visible());
     EXPECT_EQ(Main->TakeFileName, Folder + "Record1.wav");
     EXPECT_GE(ReadAll(Folder + "Record1.wav").size(), 44u);
+}
+
+// Presses a button of the recording window with the mouse, from inside the modal loop: the click reaches the
+// button's handler through the window, as a person's does.
+void PressButton(THemisphereButton* button)
+{
+    HWND wnd = Form2->Handle();
+    const LPARAM at = MAKELPARAM(button->Left() + button->Width() / 2, button->Top() + button->Height() / 2);
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(wnd, WM_LBUTTONUP, 0, at);
+}
+
+std::string g_undeletable;
+
+VOID CALLBACK CancelUndeletableTake(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    SetFileAttributesA(g_undeletable.c_str(), FILE_ATTRIBUTE_READONLY);
+    PressButton(Form2->HbtnCancel);
+}
+
+TEST_F(Form2Test, CancelWithATakeThatCannotBeDeletedShowsTheErrorClosesAndKeepsTheFile)
+{
+    g_undeletable = Folder + "Record1.wav";
+    SetTimer(nullptr, 0, 300, CancelUndeletableTake);
+    Main->TrayIconClick(nullptr);
+    SetFileAttributesA(g_undeletable.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0], "File access denied");
+    EXPECT_FALSE(Rec->Visible());
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_FALSE(Rec->HbtnCancel->Down()) << "the next take would show Cancel pressed";
+    EXPECT_TRUE(Main->TrayIcon->Enabled());
+    std::vector<std::uint8_t> wav = ReadAll(g_undeletable);
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(U32(wav, 40), wav.size() - 44);  // finished before the delete was tried
 }
 
 // Close requests in the middle of a take, then Stop once the take has grown on, from inside the modal loop.

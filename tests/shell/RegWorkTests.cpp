@@ -3,9 +3,21 @@
 #include "TestSupport.h"
 #include "app/RegWork.h"
 #include "framework/SysUtils.h"
+#include "tests/support/ImportPatch.h"
 
 namespace {
 const char kKey[] = "\\SOFTWARE\\Larkmoor\\TapewingRegTests";
+
+// A store that refuses to take values, and one that lists values but cannot hand their data over.
+LONG WINAPI RefuseValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+int g_readsBeforeFailure = 0;
+decltype(&RegQueryValueExA) g_realQuery = nullptr;
+LONG WINAPI UnreadableValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    // A bare existence test (no type asked for) still works.
+    if (type && g_readsBeforeFailure-- <= 0) return ERROR_ACCESS_DENIED;
+    return g_realQuery(key, name, reserved, type, data, size);
+}
 
 class RegWorkTest : public testing::Test {
 protected:
@@ -61,6 +73,36 @@ TEST_F(RegWorkTest, AValueOfTheWrongTypeRaisesTheRegistryText)
     }
 }
 
+TEST_F(RegWorkTest, ValuesThatCannotBeWrittenOrReadRaiseTheRegistryTexts)
+{
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\");
+    {
+        TImportPatch refuse("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefuseValue));
+        ASSERT_TRUE(refuse.Active());
+        try {
+            RegWriteString(HKEY_CURRENT_USER, kKey, "basename", "take");
+            ADD_FAILURE() << "no error";
+        } catch (const ERegistryException& e) {
+            EXPECT_STREQ(e.what(), "Failed to set data for 'basename'");
+        }
+    }
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "none"), "none");
+    for (int passes : {0, 1}) {
+        // The size cannot be had, or the data itself.
+        g_readsBeforeFailure = passes;
+        TImportPatch unreadable("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&UnreadableValue));
+        ASSERT_TRUE(unreadable.Active());
+        g_realQuery = unreadable.Original<decltype(&RegQueryValueExA)>();
+        try {
+            RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\");
+            ADD_FAILURE() << "no error";
+        } catch (const ERegistryException& e) {
+            EXPECT_STREQ(e.what(), "Failed to get data for 'basedir'") << passes;
+        }
+    }
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\");
+}
+
 TEST_F(RegWorkTest, LongValuesSurviveWholeBothWays)
 {
     std::string longName(10000, 'x');
@@ -70,11 +112,15 @@ TEST_F(RegWorkTest, LongValuesSurviveWholeBothWays)
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", ""), longName);
 }
 
-TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothing)
+TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothingAndReadsTheDefault)
 {
+    // The same path under the usual root holds a value; the root given is the one used.
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\");
     HKEY noSuchRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00D));
     EXPECT_FALSE(RegWriteString(noSuchRoot, kKey, "basedir", "x"));
     EXPECT_FALSE(RegKeyExists(noSuchRoot, kKey));
+    EXPECT_EQ(RegReadString(noSuchRoot, kKey, "basedir", "C:\\"), "C:\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\");
 }
 
 TEST(PathTests, FoldersAndFilesAreToldApart)

@@ -1,6 +1,7 @@
-// What the options and About windows show, loaded from their layouts as the program loads them: the
-// captions in the fonts the windows really get (the face asked for, every caption within its room), and
-// the folder tree's drives with images from the tree's own image list.
+// What the options and About windows show, loaded from their layouts as the program loads them: where
+// each control of the options window sits and the handlers it is bound to, the captions in the fonts the
+// windows really get (the face asked for, every caption within its room), and the folder tree's drives
+// with images from the tree's own image list.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -89,6 +90,112 @@ protected:
     TForm1* Options = nullptr;
     TAboutBox* About = nullptr;
 };
+
+// Every control where the options window's layout puts it, with its captions and settings, and the
+// window's handlers bound to the events that run them.
+TEST_F(WindowLook, OptionsWindowAsItsLayoutHoldsIt)
+{
+    CreateOptions();
+    TForm1& f = *Options;
+    EXPECT_EQ(f.Caption(), "Tapewing");
+    EXPECT_EQ(f.ClientWidth(), 373);
+    EXPECT_EQ(f.ClientHeight(), 295);
+    EXPECT_EQ(f.BorderStyle(), bsDialog);
+    EXPECT_EQ(f.BorderIcons(), 0u);
+    EXPECT_EQ(f.Position(), poScreenCenter);
+    EXPECT_EQ(f.Font().Name(), "MS Sans Serif");
+    EXPECT_EQ(f.Font().Size(), 8);
+    const struct {
+        const char* name;
+        int left, top, width, height, tabOrder;
+        const char* caption;
+    } places[] = {
+        {"DirTree1", 0, 0, 181, 295, 1, nullptr},
+        {"myLabel3d1", 187, 5, 177, 16, -1, "<--  Select a folder where "},
+        {"myLabel3d2", 185, 23, 186, 16, -1, "the records will be saved..."},
+        {"Edit1", 186, 49, 180, 21, 2, nullptr},
+        {"myLabel3d3", 192, 108, 176, 16, -1, "Select the base filename:"},
+        {"Labeln", 186, 127, 0, 0, -1, "(a number will be added for each take,"},
+        {"Label1", 187, 142, 0, 0, -1, "ex. the name \"record\" would give"},
+        {"Label2", 187, 157, 0, 0, -1, "\"record1.wav\", \"record2.wav\", ...)"},
+        {"Edit2", 187, 176, 176, 21, 3, nullptr},
+        {"Button1", 235, 237, 75, 25, 0, "OK"},
+    };
+    for (const auto& p : places) {
+        auto& c = Named<TControl>(f, p.name);
+        EXPECT_EQ(c.Left(), p.left) << p.name;
+        EXPECT_EQ(c.Top(), p.top) << p.name;
+        if (p.width) {
+            EXPECT_EQ(c.Width(), p.width) << p.name;
+            EXPECT_EQ(c.Height(), p.height) << p.name;
+        }
+        if (p.tabOrder >= 0) {
+            EXPECT_EQ(Named<TWinControl>(f, p.name).TabOrder(), p.tabOrder) << p.name;
+        }
+        if (p.caption) {
+            EXPECT_EQ(c.Caption(), p.caption) << p.name;
+        }
+    }
+    for (const char* name : {"myLabel3d1", "myLabel3d2", "myLabel3d3"}) {
+        auto& label = Named<TmyLabel3d>(f, name);
+        EXPECT_EQ(label.AStyle3D(), T3DEffect::Raised3d) << name;
+        EXPECT_EQ(label.AShadeLeftTop(), clSilver) << name;
+        EXPECT_TRUE(label.Transparent()) << name;
+        EXPECT_EQ(label.Font().Style(), unsigned(fsBold)) << name;
+        EXPECT_EQ(label.Font().Size(), 10) << name;
+    }
+    EXPECT_TRUE(f.Edit1->ReadOnly());
+    EXPECT_FALSE(f.Edit2->ReadOnly());
+    TDirTree& tree = *f.DirTree1;
+    EXPECT_EQ(tree.Align(), alLeft);
+    EXPECT_TRUE(tree.ReadOnStart());
+    EXPECT_FALSE(tree.GoBelowRecycleBin());
+    EXPECT_FALSE(tree.FastLoad());
+    EXPECT_FALSE(tree.ShowShareOverlay());
+    EXPECT_FALSE(tree.AcceptDropFiles());
+    ASSERT_EQ(f.PopupMenu1->Count(), 4);
+    const char* items[] = {"&Options...", "&About...", "-", "&Quit"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(f.PopupMenu1->Items(i)->Caption(), items[i]) << i;
+    EXPECT_EQ(f.TrayIcon->PopupMenu(), f.PopupMenu1);
+    EXPECT_EQ(f.TrayIcon->CycleInterval(), 0u);
+    EXPECT_EQ(f.TrayIcon->IconIndex(), 0);
+    EXPECT_FALSE(f.TrayIcon->ShowHint());
+    EXPECT_TRUE(f.TrayIcon->Enabled());  // switched on at creation
+    EXPECT_FALSE(f.Visible());
+
+    // The handlers, reached through the events the layout bound them to.
+    const std::string loadedFolder = f.Edit1->Text(), loadedBase = f.Edit2->Text();
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string upper = temp;
+    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    f.Edit1->SetText(temp);
+    f.PopupMenu1->Items(0)->OnClick(f.PopupMenu1->Items(0));  // "&Options..."
+    EXPECT_TRUE(f.Visible());
+    EXPECT_FALSE(f.TrayIcon->Enabled());
+    EXPECT_EQ(tree.SelectedPath(), upper);
+    tree.OnClick(&tree);
+    EXPECT_EQ(f.Edit1->Text(), upper);
+    f.Button1->OnClick(f.Button1);
+    EXPECT_FALSE(f.Visible());
+    EXPECT_TRUE(f.TrayIcon->Enabled());
+    int takes = 0;
+    f.ShowRecordingWindow = [&] {
+        ++takes;
+        return 1;
+    };
+    f.TrayIcon->OnClick(f.TrayIcon);
+    EXPECT_EQ(takes, 1);
+    EXPECT_EQ(f.TakeFileName.rfind(upper + loadedBase, 0), 0u) << f.TakeFileName;
+    About = Application->CreateForm<TAboutBox>();
+    f.PopupMenu1->Items(1)->OnClick(f.PopupMenu1->Items(1));  // "&About..."
+    EXPECT_TRUE(About->Visible());
+    EXPECT_EQ(GetForegroundWindow(), About->Handle());
+    f.Edit1->SetText(loadedFolder);
+    f.PopupMenu1->Items(3)->OnClick(f.PopupMenu1->Items(3));  // "&Quit", writing back what was loaded
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
 
 TEST_F(WindowLook, OptionsCaptionsFitInMsSansSerif)
 {
