@@ -113,36 +113,4 @@ TEST(AboutBox, ShownWithoutBlockingCentredOnceAndHiddenByOkOrEnter)
     EXPECT_EQ(AboutBox, nullptr);
 }
 
-// The options window's captions as the main window shows them, for a look at the raised style.
-TEST(AboutBox, OptionsCaptionsScreenshot)
-{
-    if (!std::getenv("TAPEWING_SHOT")) GTEST_SKIP() << "TAPEWING_SHOT not set";
-    EnsureTestApplication();
-    TForm form(nullptr);
-    form.InitLayout();
-    form.SetClientSize(373, 140);
-    form.SetCaption("Tapewing");
-    const struct {
-        int left, top, width;
-        const char* caption;
-    } captions[] = {{187, 5, 177, "<--  Select a folder where "},
-                    {185, 23, 186, "the records will be saved..."},
-                    {192, 108, 176, "Select the base filename:"}};
-    for (const auto& c : captions) {
-        auto* l = new TmyLabel3d(&form);
-        l->SetParent(&form);
-        l->SetAutoSize(false);
-        l->SetBounds(c.left, c.top, c.width, 16);
-        l->Font().SetName("MS Sans Serif");
-        l->Font().SetHeight(-13);
-        l->Font().SetStyle(fsBold);
-        l->SetAStyle3D(T3DEffect::Raised3d);
-        l->SetAShadeLeftTop(clSilver);
-        l->SetCaption(c.caption);
-    }
-    form.Show();
-    SaveShot(form.Handle(), "options_captions.bmp");
-    form.Hide();
-}
-
 }  // namespace
