@@ -32,16 +32,19 @@ pid=$!
 open_options
 sleep 2
 row=$(selected_row "$opts") || fail "the tree shows no selected folder"
-read -r top bottom _ _ <<< "$row"
-echo "stored folder selected at rows $top-$bottom"
+read -r top bottom left _ <<< "$row"
+echo "stored folder selected at rows $top-$bottom, caption from x $left"
 eval "$(xdotool getwindowgeometry --shell "$opts")"
-xdotool mousemove $((X + 60)) $((Y + (top + bottom) / 2)) sleep 0.3 click --repeat 2 --delay 80 1
+# Clicks go to the caption itself: where it lies depends on the folders around it (the tree scrolls sideways
+# to show a long name), and a double click on the expand button would open and close the folder again.
+xdotool mousemove $((X + left + 4)) $((Y + (top + bottom) / 2)) sleep 0.3 click --repeat 2 --delay 80 1
 sleep 1.5
 # Opening the folder may scroll the tree to show its sub-folders: find the folder again.
 row=$(selected_row "$opts") || fail "no selected folder after the double click"
-read -r top bottom _ _ <<< "$row"
+read -r top bottom left _ <<< "$row"
 pitch=$((bottom - top + 2))
-xdotool mousemove $((X + 45)) $((Y + (top + bottom) / 2 + pitch)) sleep 0.3 click 1
+# A sub-folder's caption starts one indent (16 pixels or more) right of its parent's.
+xdotool mousemove $((X + left + 24)) $((Y + (top + bottom) / 2 + pitch)) sleep 0.3 click 1
 sleep 1.5
 import -window root "$art/options-tree.png"
 echo "screenshot: $art/options-tree.png"
