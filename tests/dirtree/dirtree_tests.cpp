@@ -188,6 +188,22 @@ void ClickNode(TDirTree* tree, TTreeNode* node)
     Pump();
 }
 
+// A click on the node's expand button, as a user opens or closes it: unlike TVM_EXPAND, the tree asks
+// before every opening, not only the first.
+void ClickButton(TDirTree* tree, TTreeNode* node)
+{
+    RECT rc{};
+    TreeView_GetItemRect(tree->Handle(), node->ItemId(), &rc, TRUE);
+    TVHITTESTINFO hit{};
+    hit.pt.y = (rc.top + rc.bottom) / 2;
+    for (hit.pt.x = rc.left; hit.pt.x >= 0; --hit.pt.x)
+        if (TreeView_HitTest(tree->Handle(), &hit) == node->ItemId() && (hit.flags & TVHT_ONITEMBUTTON)) break;
+    ASSERT_GE(hit.pt.x, 0) << node->Text() << " shows no expand button";
+    PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
+    PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
+    Pump();
+}
+
 void DefineDrive(char letter, bool present)
 {
     std::string dev = std::string(1, letter) + ":";
@@ -661,33 +677,113 @@ double Seconds(const std::function<void()>& f)
 TEST_F(DirTreeTest, Benchmark)
 {
     if (Env("DIRTREE_BENCH").empty()) GTEST_SKIP() << "DIRTREE_BENCH not set";
+    // On screen, as in the options window: what a row costs is paid when it is painted.
+    form->SetPosition(poScreenCenter);
+    form->Show();
+    HWND wnd = tree->Handle();
+    auto paint = [&] { UpdateWindow(wnd); };
     tree->OpenPath(Root(R) + "bench");
+    Node(Root(R) + "BENCH\\")->Expand();
+    paint();
     TTreeNode* big = Node(Root(R) + "BENCH\\BIG\\");
     TTreeNode* empty = Node(Root(R) + "BENCH\\EMPTY\\");
-    ASSERT_TRUE(big && empty);
-    // A user's expansion: the request reads the folder and probes each child, then the tree opens and paints.
+    TTreeNode* small = Node(Root(R) + "BENCH\\SMALL\\");
+    ASSERT_TRUE(big && empty && small);
+    // The folder as the top row, so that its children fill the view when it opens.
+    auto toTop = [&](TTreeNode* n) {
+        TreeView_Select(wnd, n->ItemId(), TVGN_FIRSTVISIBLE);
+        paint();
+    };
+    // A user's expansion by the button: the request reads the folder, the tree opens and paints.
     auto expand = [&](TTreeNode* n) {
-        tree->ProbeSubDirs(n);  // the expand button (an empty folder gets none)
-        n->Expand();
-        UpdateWindow(tree->Handle());
+        toTop(n);
+        return Seconds([&] {
+            if (n == empty)
+                n->Expand();  // it shows no button: the request is made directly
+            else
+                ClickButton(tree, n);
+            paint();
+        });
     };
     STEP("bench");
-    double tEmpty = Seconds([&] { expand(empty); });
-    double tBig = Seconds([&] { expand(big); });
+    double tEmpty = expand(empty);
+    double tBig = expand(big);
     const int bigCount = big->Count();
     EXPECT_GT(bigCount, 0);
+
+    // Page by page to the end of the list; a second time through every row has been shown before.
+    auto scroll = [&](int& pages, double& slowest) {
+        toTop(big);
+        pages = 0;
+        slowest = 0;
+        return Seconds([&] {
+            for (HTREEITEM top = TreeView_GetFirstVisible(wnd);;) {
+                double t = Seconds([&] {
+                    SendMessageA(wnd, WM_VSCROLL, SB_PAGEDOWN, 0);
+                    paint();
+                });
+                HTREEITEM now = TreeView_GetFirstVisible(wnd);
+                if (now == top) break;
+                top = now;
+                ++pages;
+                slowest = std::max(slowest, t);
+            }
+        });
+    };
+    int pages = 0, pages2 = 0;
+    double slowest = 0, slowest2 = 0;
+    double tScroll = scroll(pages, slowest);
+    double tScroll2 = scroll(pages2, slowest2);
+    ASSERT_GT(pages, 0);
+
+    // Re-opening by the button: closed, then opened again.
+    auto reopen = [&](TTreeNode* n) {
+        toTop(n);
+        ClickButton(tree, n);
+        paint();
+        return Seconds([&] {
+            ClickButton(tree, n);
+            paint();
+        });
+    };
+    expand(small);
+    double tReopenSmall = reopen(small);
+    double tReopen = reopen(big);
+    EXPECT_EQ(big->Count(), bigCount);
+
+    // The drives read again clear the tree, big folder and all.
+    double tClear = Seconds([&] { tree->ReadDrives(); });
+    // Opening a path through a folder read for the first time: the tree opens it to show the target.
+    auto open = [&](const std::string& path) {
+        tree->ReadDrives();
+        paint();
+        return Seconds([&] {
+            tree->OpenPath(path);
+            paint();
+        });
+    };
+    char middle[16];
+    snprintf(middle, sizeof middle, "d%05d", bigCount / 2);
+    double tOpenSmall = open(Root(R) + "bench\\small\\only");
+    double tOpenBig = open(Root(R) + "bench\\big\\" + middle);
+    EXPECT_EQ(tree->SelectedPath(), Upper(Root(R) + "bench\\big\\" + middle) + "\\");
     std::string deep = Root(R) + "bench\\deep";
     for (int i = 1; i <= 17; ++i) deep += "\\l" + std::to_string(i);
     double tDeep = Seconds([&] { tree->OpenPath(deep); });
     EXPECT_EQ(tree->SelectedPath(), Upper(deep) + "\\");
     double tShallow = Seconds([&] { tree->OpenPath(Root(R) + "bench\\empty"); });
-    double tClear = Seconds([&] { tree->ReadDrives(); });
     // At start-up: the window's load reads the drives and opens the initial folder; ReadDrives again on
     // that fresh tree is its share.
     TTestForm fresh;
     double tForm = Seconds([&] { fresh.InitLayoutFromText(kLayout); });
     double tDrives = Seconds([&] { fresh.DirTree1->ReadDrives(); });
-    printf("expand %d sub-folders: %.3f s (empty folder %.3f s)\n", bigCount, tBig, tEmpty);
+    printf("expand %d sub-folders and paint: %.3f s (empty folder %.3f s)\n", bigCount, tBig, tEmpty);
+    printf("re-open %d sub-folders: %.3f s (a folder of one sub-folder %.3f s)\n", bigCount, tReopen, tReopenSmall);
+    printf("scroll to the end of %d sub-folders: %d pages in %.3f s, %.4f s per page, slowest %.4f s"
+           " (second time through %.4f s per page, slowest %.4f s)\n",
+           bigCount, pages, tScroll, tScroll / pages, slowest, tScroll2 / std::max(pages2, 1), slowest2);
+    printf("OpenPath into a folder of %d sub-folders: %.3f s (into a folder of one %.3f s)\n", bigCount, tOpenBig,
+           tOpenSmall);
     printf("OpenPath 20 levels: %.3f s (1 level below the drive %.3f s)\n", tDeep, tShallow);
     printf("ReadDrives at start-up: %.3f s of the window's whole load %.3f s; after the big expansion %.3f s\n",
            tDrives, tForm, tClear);

@@ -22,7 +22,7 @@ mkdir -p "$R/alpha" "$R/Beta" "$R/gamma/g1" "$R/MixedCase/deep/deeper" "$R/.hid/
          "$R/BACKUP/RECYCLED/OLD" "$R/emptyonly" "$work/$s/one" "$work/files"
 : > "$work/files/one.txt"; : > "$work/files/two.wav"; : > "$work/files/three.doc"
 if [ -n "$DIRTREE_BENCH" ]; then
-  mkdir -p "$R/bench/big" "$R/bench/empty" "$R/bench/deep/l1/l2/l3/l4/l5/l6/l7/l8/l9/l10/l11/l12/l13/l14/l15/l16/l17"
+  mkdir -p "$R/bench/big" "$R/bench/empty" "$R/bench/small/only" "$R/bench/deep/l1/l2/l3/l4/l5/l6/l7/l8/l9/l10/l11/l12/l13/l14/l15/l16/l17"
   (cd "$R/bench/big" && seq -f "d%05g" 1 ${DIRTREE_BENCH_COUNT:-10000} | xargs mkdir)
 fi
 ln -s "$R" "$dev/$r:"
