@@ -64,6 +64,11 @@ TTreeNode* TTreeNode::GetNextSibling() const
     return FOwner->NodeFromItem(TreeView_GetNextSibling(FOwner->Handle(), FItem));
 }
 
+bool TTreeNode::HasChildren() const
+{
+    return TreeView_GetChild(FOwner->Handle(), FItem) != nullptr;
+}
+
 int TTreeNode::Count() const
 {
     int n = 0;
@@ -195,19 +200,26 @@ void TCustomTreeView::SetImages(TImageList* value)
     if (HandleAllocated()) TreeView_SetImageList(FHandle, FImages ? FImages->Handle() : nullptr, TVSIL_NORMAL);
 }
 
-TTreeNode* TCustomTreeView::InsertItem(HTREEITEM parent, HTREEITEM after, const std::string& text)
+TTreeNode* TCustomTreeView::InsertItem(HTREEITEM parent, HTREEITEM after, const std::string& text, int imageIndex,
+                                       int selectedIndex, bool askChildren)
 {
     HWND wnd = Handle();
     auto node = new TTreeNode(this);
     node->FText = text;
+    node->FImageIndex = imageIndex;
+    node->FSelectedIndex = selectedIndex;
     TVINSERTSTRUCTA is{};
     is.hParent = parent;
     is.hInsertAfter = after;
     is.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     is.item.pszText = const_cast<char*>(node->FText.c_str());
-    is.item.iImage = -1;
-    is.item.iSelectedImage = -1;
+    is.item.iImage = imageIndex;
+    is.item.iSelectedImage = selectedIndex;
     is.item.lParam = reinterpret_cast<LPARAM>(node);
+    if (askChildren) {
+        is.item.mask |= TVIF_CHILDREN;
+        is.item.cChildren = I_CHILDRENCALLBACK;
+    }
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(wnd, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&is)));
     if (!item) {
         delete node;
@@ -221,6 +233,12 @@ TTreeNode* TCustomTreeView::InsertItem(HTREEITEM parent, HTREEITEM after, const 
 TTreeNode* TCustomTreeView::AddChild(TTreeNode* parent, const std::string& text)
 {
     return InsertItem(parent ? parent->FItem : TVI_ROOT, TVI_LAST, text);
+}
+
+TTreeNode* TCustomTreeView::AddChild(TTreeNode* parent, const std::string& text, int imageIndex, int selectedIndex,
+                                     bool askChildren)
+{
+    return InsertItem(parent ? parent->FItem : TVI_ROOT, TVI_LAST, text, imageIndex, selectedIndex, askChildren);
 }
 
 TTreeNode* TCustomTreeView::Insert(TTreeNode* sibling, const std::string& text)
@@ -406,6 +424,11 @@ void TCustomTreeView::Delete(TTreeNode* node)
     if (OnDeletion) OnDeletion(this, node);
 }
 
+bool TCustomTreeView::NodeHasChildren(TTreeNode* node)
+{
+    return node->HasChildren();
+}
+
 void TCustomTreeView::CNNotify(TMessage& Message)
 {
     auto hdr = reinterpret_cast<NMHDR*>(Message.LParam);
@@ -440,6 +463,16 @@ void TCustomTreeView::CNNotify(TMessage& Message)
     case TVN_SELCHANGEDW:
         Change(nodeOf(tv->itemNew));
         break;
+    case TVN_GETDISPINFOA:
+    case TVN_GETDISPINFOW: {
+        // The answer is not stored in the item (no TVIF_DI_SETITEM): the node's children may change later.
+        TVITEMA& item = reinterpret_cast<NMTVDISPINFOA*>(hdr)->item;
+        if (item.mask & TVIF_CHILDREN) {
+            TTreeNode* node = nodeOf(item);
+            item.cChildren = node && NodeHasChildren(node) ? 1 : 0;
+        }
+        break;
+    }
     case TVN_DELETEITEMA:
     case TVN_DELETEITEMW:
         FreeNode(reinterpret_cast<TTreeNode*>(tv->itemOld.lParam));

@@ -368,9 +368,10 @@ bool TDirTree::AcceptDirPath(const std::string& path)
     return accept;
 }
 
-bool TDirTree::FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first)
+bool TDirTree::FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first,
+                        bool handlers)
 {
-    if (OnFindDir) {
+    if (handlers && OnFindDir) {
         OnFindDir(this, path, rec, result, first);
         return true;
     }
@@ -458,9 +459,16 @@ TTreeNode* TDirTree::AddFoundDir(TTreeNode* parent, const std::string& path, con
 TTreeNode* TDirTree::AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption,
                                    void* data, int icon)
 {
-    TTreeNode* node = AddChild(parent, caption);
+    // The icons go in with the node (SetNodeIcons then finds them set; the shell's open icon of any other is
+    // asked for there), and the tree view asks NodeHasChildren for its expand button.
+    int selected = icon == FClosedFolderIcon ? FOpenFolderIcon : -1;
+    TTreeNode* node = AddChild(parent, caption, icon, selected, true);
     AttachEntry(node, path, data);
-    if (TDirEntry* pe = EntryOf(parent)) EntryOf(node)->DiskPath = pe->DiskPath + caption + "\\";
+    if (TDirEntry* pe = EntryOf(parent)) {
+        TDirEntry* e = EntryOf(node);
+        e->DiskPath = pe->DiskPath + caption + "\\";
+        e->ProbedRound = pe->ProbeRound;
+    }
     SetNodeIcons(node, icon);
     return node;
 }
@@ -472,24 +480,55 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
     if (!e || e->SubDirsRead) return;
     // An unread node that has a placeholder already needs no second one (every expansion probes again).
     if (node->HasChildren()) return;
-    std::string path = e->Path;
+    if (HasAcceptedSubDir(e, true)) AddChild(node, "");
+}
+
+// Whether an unread folder holds an accepted sub-folder; the search stops at the first. Without handlers
+// it is the file system's search with the built-in filters alone.
+bool TDirTree::HasAcceptedSubDir(TDirEntry* e, bool handlers)
+{
+    const bool finder = handlers && OnFindDir;
+    const std::string path = e->Path;
     TDirRec rec;
     rec.Data = e->Data;
     int result = 0;
     TCriticalErrorsOff quiet;
     TFinally close([&] { CloseFind(rec.FindHandle); });
-    FindStep(path, e->DiskPath, rec, result, true);
-    if (OnFindDir) e->Data = rec.Data;
+    FindStep(path, e->DiskPath, rec, result, true, handlers);
+    if (finder) e->Data = rec.Data;
     while (result == 0) {
-        if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..")
-            if (AcceptDirPath(path + rec.Name + "\\") && AcceptDirAttr(rec.Attr)) {
-                AddChild(node, "");
-                break;
-            }
+        if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..") {
+            std::string full = path + rec.Name + "\\";
+            bool accept = handlers ? AcceptDirPath(full) : FGoBelowRecycleBin || RecycleBinAllows(full);
+            if (accept && AcceptDirAttr(rec.Attr)) return true;
+        }
         rec.Data = e->Data;
-        FindStep(path, e->DiskPath, rec, result, false);
-        if (OnFindDir) e->Data = rec.Data;
+        FindStep(path, e->DiskPath, rec, result, false, handlers);
+        if (finder) e->Data = rec.Data;
     }
+    return false;
+}
+
+// The tree view asks for a folder row's expand button when it shows the row. A probe due since the parent's
+// last expansion runs now, for this one folder: opening a folder of thousands of sub-folders searches only
+// the rows on screen.
+bool TDirTree::NodeHasChildren(TTreeNode* node)
+{
+    TDirEntry* e = EntryOf(node);
+    if (e && !e->SubDirsRead && !Designing()) {
+        TDirEntry* pe = EntryOf(node->Parent());
+        if (pe && e->ProbedRound != pe->ProbeRound) {
+            e->ProbedRound = pe->ProbeRound;
+            // The probe that expansion would have made with no handler assigned. A placeholder left by an
+            // earlier probe stays while the folder has sub-folders and goes when it has none.
+            bool found = HasAcceptedSubDir(e, false);
+            if (found && !node->HasChildren())
+                AddChild(node, "");
+            else if (!found && node->HasChildren())
+                DeleteChildren(node);
+        }
+    }
+    return node->HasChildren();
 }
 
 void TDirTree::ProbeChildren(TTreeNode* node)
@@ -586,7 +625,12 @@ bool TDirTree::CanExpand(TTreeNode* node)
     {
         TBusyCursor busy;
         ReadSubDirs(node);
-        ProbeChildren(node);
+        // A handler that sees the probes sees them at the expansion, as ever; otherwise each child is probed
+        // when its row is next displayed (NodeHasChildren).
+        if (OnFindDir || OnAddDir)
+            ProbeChildren(node);
+        else if (TDirEntry* e = EntryOf(node))
+            ++e->ProbeRound;
     }
     return TCustomTreeView::CanExpand(node);
 }

@@ -62,6 +62,11 @@ struct TDirEntry {
     // file system an upper-cased name is found only by reading the whole parent folder.
     std::string DiskPath;
     bool SubDirsRead = false;
+    // A folder's sub-folder probe waits until its row is displayed. Each expansion that defers the probes
+    // starts a new round of the expanded node; a child whose last probe belongs to an earlier round of its
+    // parent is probed when the tree view next asks for its expand button.
+    unsigned ProbeRound = 0;   // of this node, as a parent
+    unsigned ProbedRound = 0;  // the parent's round of this node's last probe
     void* Data = nullptr;
     TComRef<IShellFolder> ShellFolder;
     TPidl ItemIdList;
@@ -149,6 +154,7 @@ protected:
     void CreateWnd() override;
     void DestroyWnd() override;
     bool CanExpand(TTreeNode* node) override;
+    bool NodeHasChildren(TTreeNode* node) override;
     void Change(TTreeNode* node) override;
     void TreeClick() override;
 
@@ -165,7 +171,9 @@ private:
     TTreeNode* MakeDriveNode(const std::string& root, void* data, TTreeNode* before);
     int ReadSerial(char letter, std::string* caption);
     void GiveDriveChildren(TTreeNode* node, const std::string& root);
-    bool FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first);
+    bool FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first,
+                  bool handlers = true);
+    bool HasAcceptedSubDir(TDirEntry* e, bool handlers);
     TTreeNode* AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data, int attr);
     TTreeNode* AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption, void* data,
                              int icon);

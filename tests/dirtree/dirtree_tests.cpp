@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "controls/dirtree/DirTree.h"
 #include "framework/Dialogs.h"
@@ -204,6 +205,156 @@ void ClickButton(TDirTree* tree, TTreeNode* node)
     Pump();
 }
 
+// Scrolls the list so that the node is its top row (as far as the list reaches).
+void ShowAtTop(TDirTree* tree, TTreeNode* node)
+{
+    HWND wnd = tree->Handle();
+    int row = 0;
+    for (HTREEITEM item = TreeView_GetRoot(wnd); item && item != node->ItemId(); item = TreeView_GetNextVisible(wnd, item))
+        ++row;
+    SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
+    UpdateWindow(wnd);
+}
+
+// The tree's client area as the screen shows it.
+struct TClientPixels {
+    int W = 0, H = 0;
+    std::vector<DWORD> Bits;  // top-down rows, 0x00RRGGBB
+    DWORD At(int x, int y) const { return Bits[static_cast<std::size_t>(y) * W + x]; }
+};
+
+TClientPixels Capture(HWND wnd)
+{
+    TClientPixels shot;
+    RECT rc;
+    GetClientRect(wnd, &rc);
+    shot.W = rc.right;
+    shot.H = rc.bottom;
+    HDC dc = GetDC(wnd);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = shot.W;
+    bi.bmiHeader.biHeight = -shot.H;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, shot.W, shot.H, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    auto p = static_cast<const DWORD*>(bits);
+    shot.Bits.assign(p, p + static_cast<std::size_t>(shot.W) * shot.H);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(wnd, dc);
+    return shot;
+}
+
+// Whether the node's row shows an expand button: left of the icon only the button's box has solid edges,
+// the tree's lines are dotted. The row must be on screen.
+bool DrawsButton(const TClientPixels& shot, TDirTree* tree, TTreeNode* node)
+{
+    RECT text{};
+    if (!TreeView_GetItemRect(tree->Handle(), node->ItemId(), &text, TRUE) || text.top < 0 || text.bottom > shot.H) {
+        ADD_FAILURE() << node->Text() << " is not on screen";
+        return false;
+    }
+    const int right = std::min<int>(text.left - 20, shot.W);  // the icon takes the 18 points before the text
+    for (int y = text.top; y < text.bottom; ++y) {
+        const DWORD back = shot.At(shot.W - 1, y);  // beyond the short captions
+        int run = 0;
+        for (int x = 1; x < right; ++x) {
+            DWORD c = shot.At(x, y);
+            run = c == back ? 0 : c == shot.At(x - 1, y) ? run + 1 : 1;
+            if (run >= 7) return true;
+        }
+    }
+    return false;
+}
+
+// The images the tree view itself holds for the node.
+std::pair<int, int> ItemImages(TDirTree* tree, TTreeNode* node)
+{
+    TVITEMA item{};
+    item.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    item.hItem = node->ItemId();
+    SendMessageA(tree->Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return {item.iImage, item.iSelectedImage};
+}
+
+// Pages through the list from the top row to its end; check sees every row of each page once it is painted.
+void ForEachShownRow(TDirTree* tree, const std::function<void(const TClientPixels&, TTreeNode*)>& check)
+{
+    HWND wnd = tree->Handle();
+    RECT client;
+    GetClientRect(wnd, &client);
+    SendMessageA(wnd, WM_VSCROLL, SB_TOP, 0);
+    for (HTREEITEM top = TreeView_GetFirstVisible(wnd);;) {
+        UpdateWindow(wnd);
+        TClientPixels shot = Capture(wnd);
+        for (HTREEITEM item = top; item; item = TreeView_GetNextVisible(wnd, item)) {
+            RECT rc{};
+            if (!TreeView_GetItemRect(wnd, item, &rc, FALSE) || rc.bottom > client.bottom) break;
+            check(shot, tree->NodeFromItem(item));
+        }
+        SendMessageA(wnd, WM_VSCROLL, SB_PAGEDOWN, 0);
+        HTREEITEM next = TreeView_GetFirstVisible(wnd);
+        if (next == top) break;
+        top = next;
+    }
+}
+
+// A folder of a few thousand sub-folders on R:. Every 13th child is hidden (Wine hides names that start
+// with a dot); every 7th has a sub-folder, 3 after that one only a hidden sub-folder; some hold only a file.
+struct TManyFolder {
+    static constexpr int Count = 2000;
+    std::string Path;  // with its trailing backslash
+    std::map<std::string, std::string> Sub;  // child's name -> its one sub-folder; absent: none
+
+    static std::string Name(int i)
+    {
+        char buf[16];
+        snprintf(buf, sizeof buf, "%sm%04d", i % 13 == 1 ? "." : "", i);
+        return buf;
+    }
+    void Create()
+    {
+        Path = Root(R) + "many\\";
+        if (!CreateDirectoryA(Path.c_str(), nullptr)) return;  // made by an earlier case
+        for (int i = 0; i < Count; ++i) {
+            std::string child = Path + Name(i) + "\\";
+            CreateDirectoryA(child.c_str(), nullptr);
+            if (i % 7 == 0 || i % 7 == 3) {
+                Sub[Name(i)] = i % 7 == 0 ? "sub" : ".h";
+                CreateDirectoryA((child + Sub[Name(i)]).c_str(), nullptr);
+            } else if (i % 11 == 5) {
+                CloseHandle(CreateFileA((child + "f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+            }
+        }
+        // Listed, but nothing below a recycle bin is.
+        CreateDirectoryA((Path + "RECYCLER").c_str(), nullptr);
+        CreateDirectoryA((Path + "RECYCLER\\x").c_str(), nullptr);
+    }
+    void SetSub(const std::string& child, const std::string& sub)
+    {
+        auto it = Sub.find(child);
+        if (it != Sub.end()) RemoveDirectoryA((Path + child + "\\" + it->second).c_str());
+        Sub.erase(child);
+        if (sub.empty()) return;
+        CreateDirectoryA((Path + child + "\\" + sub).c_str(), nullptr);
+        Sub[child] = sub;
+    }
+    bool ShowsButton(const std::string& child, bool hiddenListed, bool belowBin) const
+    {
+        if (child == "RECYCLER") return belowBin;
+        auto it = Sub.find(child);
+        return it != Sub.end() && (hiddenListed || it->second[0] != '.');
+    }
+};
+TManyFolder Many;
+
 void DefineDrive(char letter, bool present)
 {
     std::string dev = std::string(1, letter) + ":";
@@ -236,6 +387,7 @@ protected:
             tree->OnAddDir = nullptr;
             tree->OnFindDir = nullptr;
             tree->OnDropFiles = nullptr;
+            tree->OnExpanding = nullptr;
         }
         STEP("teardown");
         form.reset();
@@ -311,16 +463,27 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_EQ(tree->SelectedPath(), Root(R) + "BACKUP\\RECYCLED\\");  // re-selected after the rebuild
     EXPECT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\OLD\\"), nullptr);
 
-    // Expanding a folder reads it and probes its children.
+    // Expanding a folder reads it; each child is probed when its row is first shown. Until then a child with
+    // sub-folders has no placeholder; once shown it has, as if probed at the expansion.
     tree->OpenPath(lower);
     TTreeNode* mixed = Node(Root(R) + "MIXEDCASE\\");
     ASSERT_NE(mixed, nullptr);
     mixed->Expand();
     EXPECT_TRUE(mixed->Expanded());
-    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "MIXEDCASE\\DEEP\\")));
-    ASSERT_NE(Node(Root(R) + "MIXEDCASE\\DEEP\\"), nullptr);
-    Node(Root(R) + "MIXEDCASE\\DEEP\\")->Expand();
-    EXPECT_EQ(Captions(Node(Root(R) + "MIXEDCASE\\DEEP\\")), std::vector<std::string>({"deeper"}));
+    TTreeNode* deep = Node(Root(R) + "MIXEDCASE\\DEEP\\");
+    ASSERT_NE(deep, nullptr);
+    EXPECT_FALSE(deep->HasChildren());  // the window is hidden
+    EXPECT_EQ(deep->Count(), 0);
+    form->Show();
+    deep->MakeVisible();
+    UpdateWindow(tree->Handle());
+    EXPECT_TRUE(IsPlaceholderOnly(deep));
+    EXPECT_EQ(deep->Count(), 1);
+    EXPECT_TRUE(DrawsButton(Capture(tree->Handle()), tree, deep));
+    EXPECT_FALSE(DrawsButton(Capture(tree->Handle()), tree, Node(Root(R) + "ALPHA\\")));
+    EXPECT_EQ(ItemImages(tree, deep), std::make_pair(tree->ClosedFolderIcon(), tree->OpenFolderIcon()));
+    deep->Expand();
+    EXPECT_EQ(Captions(deep), std::vector<std::string>({"deeper"}));
 }
 
 TEST_F(DirTreeTest, FiltersAndHooksRebuild)
@@ -414,6 +577,133 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     tree->OpenPath("Q:\\surely\\missing");
     tree->GetDriveMask();
     EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+
+    // A folder of thousands, opened by its button: once a row has been shown its expand button and its
+    // placeholder match the disk, hidden folders and the recycle-bin rule counted as in a read; a row not
+    // shown yet has not been probed.
+    STEP("many");
+    Many.Create();
+    tree->ReadDrives();  // R: was read before the folder was made
+    form->SetPosition(poScreenCenter);
+    form->Show();
+    HWND wnd = tree->Handle();
+    auto openMany = [&] {
+        tree->OpenPath(Many.Path);
+        TTreeNode* many = Node(Many.Path);
+        EXPECT_NE(many, nullptr);
+        if (many && !many->Expanded()) {
+            ShowAtTop(tree, many);
+            ClickButton(tree, many);
+        }
+        return many;
+    };
+    auto lastWithButton = [&](TTreeNode* many, bool hiddenListed) {
+        TTreeNode* last = nullptr;
+        for (TTreeNode* c = many->GetFirstChild(); c; c = c->GetNextSibling())
+            if (Many.ShowsButton(c->Text(), hiddenListed, false)) last = c;
+        return last;
+    };
+    auto checkRows = [&](TTreeNode* many, bool hiddenListed) {
+        std::set<TTreeNode*> shown;
+        std::string wrong;
+        ForEachShownRow(tree, [&](const TClientPixels& shot, TTreeNode* n) {
+            if (n->Parent() != many) return;
+            shown.insert(n);
+            bool want = Many.ShowsButton(n->Text(), hiddenListed, false);
+            if (DrawsButton(shot, tree, n) != want || (want ? !IsPlaceholderOnly(n) : n->HasChildren()))
+                wrong += " " + n->Text();
+        });
+        EXPECT_EQ(wrong, "");
+        EXPECT_EQ(static_cast<int>(shown.size()), many->Count());
+    };
+    TTreeNode* many = openMany();
+    ASSERT_NE(many, nullptr);
+    EXPECT_EQ(many->Count(), TManyFolder::Count + 1);
+    std::vector<std::string> names = Captions(many);
+    for (std::size_t i = 1; i < names.size(); ++i)
+        EXPECT_LE(lstrcmpiA(names[i - 1].c_str(), names[i].c_str()), 0) << names[i - 1] << " before " << names[i];
+    TTreeNode* distant = lastWithButton(many, true);
+    ASSERT_NE(distant, nullptr);
+    EXPECT_FALSE(distant->HasChildren());
+    EXPECT_EQ(distant->Count(), 0);
+    checkRows(many, true);
+
+    // A folder that loses its only sub-folder and one that gains one: shown again they stay as they were
+    // until the parent is opened again, then each shows the disk at its next display.
+    STEP("gain and lose");
+    TTreeNode* loses = Node(Many.Path + "M0007\\");
+    TTreeNode* gains = Node(Many.Path + "M0002\\");
+    ASSERT_TRUE(loses && gains);
+    std::string distantName = distant->Text();
+    Many.SetSub("m0007", "");
+    Many.SetSub("m0002", "new");
+    Many.SetSub(distantName, "");
+    ShowAtTop(tree, gains);
+    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, loses));
+    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, gains));
+    ShowAtTop(tree, many);
+    ClickButton(tree, many);
+    ClickButton(tree, many);
+    EXPECT_TRUE(IsPlaceholderOnly(distant));  // not shown since
+    ShowAtTop(tree, gains);
+    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, loses));
+    EXPECT_FALSE(loses->HasChildren());
+    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, gains));
+    EXPECT_TRUE(IsPlaceholderOnly(gains));
+    ShowAtTop(tree, distant);
+    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, distant));
+    EXPECT_FALSE(distant->HasChildren());
+
+    // Hidden folders filtered out: not listed, and a folder whose only sub-folder is hidden shows no button.
+    STEP("hidden filtered");
+    tree->SetDirTypes(1u << dtNormal);
+    many = openMany();
+    ASSERT_NE(many, nullptr);
+    for (const std::string& name : Captions(many)) EXPECT_NE(name[0], '.') << name;
+    checkRows(many, false);
+    tree->SetDirTypes(DefaultDirTypes);
+
+    // Below a recycle bin nothing is listed; with GoBelowRecycleBin its sub-folder gives it a button.
+    tree->SetGoBelowRecycleBin(true);
+    many = openMany();
+    ASSERT_NE(many, nullptr);
+    TTreeNode* bin = Node(Many.Path + "RECYCLER\\");
+    ASSERT_NE(bin, nullptr);
+    bin->MakeVisible();
+    UpdateWindow(wnd);
+    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, bin));
+    EXPECT_TRUE(IsPlaceholderOnly(bin));
+    tree->SetGoBelowRecycleBin(false);
+
+    // With an OnAddDir handler every child is probed at the expansion, and the handler sees exactly those
+    // probes then: one per child that has a sub-folder (the rule refuses the bin's before asking); showing the
+    // rows asks nothing more.
+    STEP("eager");
+    std::vector<std::string> addCalls;
+    tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { addCalls.push_back(path); };
+    tree->ReadDrives();
+    tree->OpenPath(Many.Path);
+    many = Node(Many.Path);
+    ASSERT_NE(many, nullptr);
+    ShowAtTop(tree, many);
+    addCalls.clear();
+    std::size_t atRequest = 0;
+    tree->OnExpanding = [&](TObject*, TTreeNode*, bool&) { atRequest = addCalls.size(); };
+    ClickButton(tree, many);
+    tree->OnExpanding = nullptr;
+    std::vector<std::string> probes;
+    for (const auto& [child, sub] : Many.Sub) probes.push_back(Upper(Many.Path + child + "\\") + sub + "\\");
+    std::sort(probes.begin(), probes.end());
+    std::vector<std::string> asked(addCalls.begin(), addCalls.begin() + static_cast<std::ptrdiff_t>(atRequest));
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, probes);
+    EXPECT_EQ(addCalls.size(), atRequest);
+    TTreeNode* stillDistant = Node(Many.Path + Upper(Many.Sub.rbegin()->first) + "\\");
+    ASSERT_NE(stillDistant, nullptr);
+    EXPECT_TRUE(IsPlaceholderOnly(stillDistant));  // probed without being shown
+    checkRows(many, true);
+    EXPECT_EQ(addCalls.size(), atRequest);
+    tree->OnAddDir = nullptr;
 }
 
 TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)

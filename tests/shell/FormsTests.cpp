@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "TestSupport.h"
 #include "framework/ComCtrls.h"
@@ -747,6 +748,67 @@ TEST(WindowedControls, TreeViewReportsTheDropTargetItWasGivenEvenOnTheSelectedNo
     tree->SetDropTarget(nullptr);
     EXPECT_EQ(tree->DropTarget(), nullptr);
     EXPECT_FALSE(TreeView_GetItemState(tree->Handle(), first->ItemId(), TVIS_DROPHILITED));
+    delete form;
+}
+
+// Answers the tree view's question for a node's expand button from a table of its own.
+class TAskingTree : public TCustomTreeView {
+public:
+    using TCustomTreeView::TCustomTreeView;
+    std::map<TTreeNode*, bool> Answers;
+    std::vector<TTreeNode*> Asked;
+
+protected:
+    bool NodeHasChildren(TTreeNode* node) override
+    {
+        Asked.push_back(node);
+        return Answers[node];
+    }
+};
+
+TEST(WindowedControls, TreeViewAsksForTheExpandButtonOfANodeWhenItNeedsIt)
+{
+    auto* form = new TForm(Application);
+    form->SetClientSize(200, 100);
+    form->InitLayout();
+    auto* tree = new TAskingTree(form);
+    tree->SetParent(form);
+    tree->SetBounds(0, 0, 200, 100);
+    TTreeNode* plain = tree->AddChild(nullptr, "plain");
+    TTreeNode* asked = tree->AddChild(nullptr, "asked", 3, 4, true);
+    TTreeNode* child = tree->AddChild(asked, "child", 5, 6, false);
+    EXPECT_EQ(asked->ImageIndex(), 3);
+    EXPECT_EQ(asked->SelectedIndex(), 4);
+    TVITEMA item{};
+    item.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    item.hItem = child->ItemId();
+    SendMessageA(tree->Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.iImage, 5);
+    EXPECT_EQ(item.iSelectedImage, 6);
+    EXPECT_TRUE(tree->Asked.empty());  // not before it is needed
+    // Drawn: only the node added asking is asked, and the tree keeps asking (the answer may change).
+    form->Show();
+    UpdateWindow(tree->Handle());
+    ASSERT_FALSE(tree->Asked.empty());
+    for (TTreeNode* n : tree->Asked) EXPECT_EQ(n, asked);
+    auto buttonOf = [&](TTreeNode* n) {
+        TVITEMA it{};
+        it.mask = TVIF_HANDLE | TVIF_CHILDREN;
+        it.hItem = n->ItemId();
+        SendMessageA(tree->Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+        return it.cChildren;
+    };
+    EXPECT_EQ(buttonOf(asked), 0);
+    tree->Answers[asked] = true;
+    EXPECT_EQ(buttonOf(asked), 1);
+    // An opening asks too: with no button the node stays closed even though it has a child.
+    tree->Answers[asked] = false;
+    asked->Expand();
+    EXPECT_FALSE(asked->Expanded());
+    tree->Answers[asked] = true;
+    asked->Expand();
+    EXPECT_TRUE(asked->Expanded());
+    EXPECT_TRUE(plain->HasChildren() == false && asked->HasChildren());
     delete form;
 }
 
