@@ -1087,10 +1087,16 @@ TEST_F(DirTreeTest, Benchmark)
     EXPECT_EQ(tree->SelectedPath(), Upper(deep) + "\\");
     double tShallow = Seconds([&] { tree->OpenPath(Root(R) + "bench\\empty"); });
     // At start-up: the window's load reads the drives and opens the initial folder; ReadDrives again on
-    // that fresh tree is its share.
-    TTestForm fresh;
-    double tForm = Seconds([&] { fresh.InitLayoutFromText(kLayout); });
-    double tDrives = Seconds([&] { fresh.DirTree1->ReadDrives(); });
+    // that fresh tree is its share. The best of five, with the big tree's window out of the way (its pending
+    // paint would otherwise run inside the load, which lets messages run).
+    form->Hide();
+    Pump();
+    double tForm = 1e9, tDrives = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        TTestForm fresh;
+        tForm = std::min(tForm, Seconds([&] { fresh.InitLayoutFromText(kLayout); }));
+        tDrives = std::min(tDrives, Seconds([&] { fresh.DirTree1->ReadDrives(); }));
+    }
     printf("expand %d sub-folders and paint: %.3f s (empty folder %.3f s, a folder of one %.3f s)\n", bigCount, tBig,
            tEmpty, tSmall);
     printf("re-open %d sub-folders: %.3f s (a folder of one sub-folder %.3f s)\n", bigCount, tReopen, tReopenSmall);
