@@ -3,7 +3,8 @@
 # sub-folders and painting it (against an empty folder), re-opening it by its button (against a folder of one),
 # paging to the end of its list (against a second time through), opening a path through it for the first time
 # (against a folder of one), opening a path 20 levels deep (against one level), and ReadDrives against loading
-# the whole options-window layout with the tree. Run after scripts/build.sh.   bench/dirtree.sh
+# the whole options-window layout with the tree. Beside the big folder's figures: the process's processor time,
+# which a busy machine does not inflate. Run after scripts/build.sh.   bench/dirtree.sh
 # (DIRTREE_BENCH_COUNT sets the number of sub-folders of the big folder, 10,000 by default.)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
