@@ -478,6 +478,9 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
     if (Designing() || !node) return;
     TDirEntry* e = EntryOf(node);
     if (!e || e->SubDirsRead) return;
+    // This is the folder's probe of its parent's current round: none is left for its row's display, which
+    // would search again without the handlers.
+    if (TDirEntry* pe = EntryOf(node->Parent())) e->ProbedRound = pe->ProbeRound;
     // An unread node that has a placeholder already needs no second one (every expansion probes again).
     if (node->HasChildren()) return;
     if (HasAcceptedSubDir(e, true)) AddChild(node, "");
