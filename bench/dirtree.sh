@@ -12,5 +12,5 @@ build="${BUILD_DIR:-$root/build}/win32"
 source "$root/scripts/wine-env.sh"
 # The display, sound server and Wine server started for this run stop with it.
 trap tapewing_env_stop EXIT
-DIRTREE_BENCH=1 sh "$root/tests/dirtree/run_dirtree_tests.sh" "$build/tests/dirtree/dirtree_tests.exe" \
+DIRTREE_BENCH=1 sh "$root/tests/dirtree/run_dirtree_tests.sh" "$build/bench/dirtree/dirtree_bench.exe" \
   --gtest_filter='*Benchmark' 2>&1 | grep -E '^(expand|re-open|scroll|OpenPath|ReadDrives)|Failure|FAILED'
