@@ -375,6 +375,12 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     checkRows(many, true);
     EXPECT_EQ(addCalls.size(), atRequest);
     tree->OnAddDir = nullptr;
+
+    // A tree without a window has nothing to read the drives into: it stays empty and gets no window.
+    TTestTree loose(nullptr);
+    loose.ReadDrives();
+    EXPECT_EQ(loose.GetFirstNode(), nullptr);
+    EXPECT_FALSE(loose.HandleAllocated());
 }
 
 TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
