@@ -93,6 +93,18 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_EQ(ItemImages(tree, deep), ShellFolderImages(Root(R) + "MixedCase\\deep\\"));
     deep->Expand();
     EXPECT_EQ(Captions(deep), std::vector<std::string>({"deeper"}));
+
+    // A selection made while changes are locked is reported once, when the last lock goes.
+    std::vector<TTreeNode*> reported;
+    tree->OnChange = [&](TObject*, TTreeNode* n) { reported.push_back(n); };
+    tree->LockChange();
+    tree->LockChange();
+    tree->OpenPath(Root(R) + "gamma");
+    tree->UnlockChange();
+    EXPECT_TRUE(reported.empty());
+    tree->UnlockChange();
+    EXPECT_EQ(reported, std::vector<TTreeNode*>{Node(Root(R) + "GAMMA\\")});
+    EXPECT_EQ(tree->LastPaths(R), Root(R) + "GAMMA\\");
 }
 
 TEST_F(DirTreeTest, FiltersAndHooksRebuild)
