@@ -473,7 +473,9 @@ inline int RunCases(int argc, char** argv)
     std::vector<std::string> errors;
     Application->OnException = [&](const std::string& message) { errors.push_back(message); };
     int rc = RUN_ALL_TESTS();
+    // The Wine server outlives this program: the letters must not stay behind for the programs run after it.
     DefineDrive(S, false);
+    DefineDrive(R, false);
     for (auto& e : errors) fprintf(stderr, "error shown: %s\n", e.c_str());
     return errors.empty() ? rc : 1;
 }
