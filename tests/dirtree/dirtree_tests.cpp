@@ -105,6 +105,19 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     tree->UnlockChange();
     EXPECT_EQ(reported, std::vector<TTreeNode*>{Node(Root(R) + "GAMMA\\")});
     EXPECT_EQ(tree->LastPaths(R), Root(R) + "GAMMA\\");
+    tree->OnChange = nullptr;
+
+    // A folder marked system may carry an icon of its own (desktop.ini): it shows what the shell gives.
+    const std::string marked = Root(R) + "marked";
+    ASSERT_TRUE(CreateDirectoryA(marked.c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_NE(GetFileAttributesA(marked.c_str()) & FILE_ATTRIBUTE_SYSTEM, 0u);
+    tree->ReadDrives();
+    tree->OpenPath(marked);
+    ASSERT_EQ(tree->SelectedPath(), Root(R) + "MARKED\\");
+    EXPECT_EQ(ItemImages(tree, tree->Selected()), ShellFolderImages(marked + "\\"));
+    SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(marked.c_str());
 }
 
 TEST_F(DirTreeTest, FiltersAndHooksRebuild)
