@@ -290,6 +290,7 @@ TEST(ThreeDLabel, SettersRepaintOnChangeAndTheLeftTopLockHoldsWhite)
     LabelOnForm f;
     TmyLabel3d& l = *f.label;
     EXPECT_TRUE(l.Transparent());
+    EXPECT_FALSE(l.ParentColor());
     EXPECT_EQ(l.AStyle3D(), T3DEffect::Normal3d);
     EXPECT_EQ(l.AShadeRightBottom(), clGray);
     EXPECT_EQ(l.AShadeLeftTop(), clWhite);
@@ -384,7 +385,7 @@ TEST(LabelLayouts, PropertiesAsAWindowLayoutStoresThem)
         "    AHShadeOffSet = 3\n    AVShadeOffSet = 4\n    AShadeLTSet = True\n    OnMouseOut = LabelMouseOut\n"
         "  }\n"
         "  TURLLabel Link {\n"
-        "    LinkFont.Color = clRed\n    PassiveFont.Color = clGreen\n"
+        "    ParentFont = True\n    LinkFont.Color = clRed\n    PassiveFont.Color = clGreen\n"
         "    URL = \"lark@example.com\"\n    URLAsHint = False\n    ShowPrefix = True\n"
         "    LabelType = Passive\n    LinkType = http\n"
         "  }\n"
@@ -409,6 +410,8 @@ TEST(LabelLayouts, PropertiesAsAWindowLayoutStoresThem)
     EXPECT_EQ(link->PassiveFont().Color(), clGreen);
     EXPECT_EQ(link->LabelType(), TURLLabelType::Passive);
     EXPECT_EQ(link->Font().Color(), clGreen);  // Passive: the passive font
+    form.Font().SetColor(clPurple);            // the style gave up the window's font
+    EXPECT_EQ(link->Font().Color(), clGreen);
     EXPECT_EQ(link->LinkType(), TURLLinkType::http);
     EXPECT_EQ(link->URL(), "lark@example.com");
     EXPECT_EQ(link->Caption(), "http://lark@example.com");
