@@ -1370,6 +1370,10 @@ TEST(WindowedControls, ThePlatformsControlsEraseTheirOwnBackground)
     edit->SetParent(form);
     HDC dc = GetDC(form->Handle());
     EXPECT_EQ(SendMessageA(form->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1) << "painted over anyway";
+    // The colours a child asks for and does not answer itself are the platform's.
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(edit->Handle())),
+              reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW)));
     ReleaseDC(form->Handle(), dc);
     // A push button on a form handles its own mouse input.
     auto* button = new TButton(form);
