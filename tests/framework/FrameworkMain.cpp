@@ -47,7 +47,7 @@ std::string TestFolder()
 }
 
 // Runs the application's message loop twice, once with the main form hidden and once shown, each ended by a
-// close of the application window; writes down what the main form went through.
+// close of the application window; writes down the default title and what the main form went through.
 static int RunProbe()
 {
     for (bool show : {false, true}) {
@@ -59,7 +59,7 @@ static int RunProbe()
         form->OnShow = [&log](TObject*) { log += "show "; };
         PostMessageA(Application->Handle(), WM_CLOSE, 0, 0);
         Application->Run();
-        std::printf("%s: %sended\n", show ? "shown" : "hidden", log.c_str());
+        std::printf("%s %s: %sended\n", Application->Title().c_str(), show ? "shown" : "hidden", log.c_str());
     }
     return 0;
 }

@@ -367,11 +367,20 @@ TEST(Canvas, PicturesAreCopiedWholeTransparentStretchedOrInPart)
     EXPECT_EQ(dst.FastPixel(3, 13), clFuchsia);
     EXPECT_EQ(dst.FastPixel(7, 17), clGreen);
     EXPECT_EQ(dst.FastPixel(8, 17), clWhite);
+    // Shrunk, every pixel is one of the picture's own, never neighbours mixed (which would darken them).
+    c.StretchDraw(Rect(12, 0, 14, 2), src);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 12; x < 14; ++x)
+            EXPECT_TRUE(dst.FastPixel(x, y) == clGreen || dst.FastPixel(x, y) == clFuchsia) << x << "," << y;
 
     TBitmap empty;
     c.Draw(15, 15, empty);
     c.StretchDraw(Rect(15, 15, 20, 20), empty);
     EXPECT_EQ(dst.FastPixel(15, 15), clWhite);
+    TBitmap line;
+    Fill(line, 1, 3, clRed);
+    c.Draw(19, 0, line);
+    EXPECT_EQ(dst.FastPixel(19, 2), clRed) << "one pixel wide is not empty";
 
     c.CopyRect(Rect(10, 10, 12, 12), src.Canvas(), Rect(1, 1, 3, 3));
     EXPECT_EQ(dst.FastPixel(10, 10), clFuchsia);
@@ -584,6 +593,7 @@ TEST(Bitmaps, FilesStreamsAndProgramResources)
     EXPECT_EQ(palette.FastPixel(0, 0), clBlue);
     EXPECT_EQ(palette.FastPixel(4, 1), clLime);
     EXPECT_EQ(palette.FastPixel(0, 2), clBlack);
+    EXPECT_EQ(palette.FastPixel(3, 2), clBlack) << "an index past the three colours";
     EXPECT_EQ(palette.FastPixel(2, 2), clLime);
     EXPECT_EQ(palette.FastPixel(4, 2), clBlue);
     EXPECT_THROW(palette.LoadFromResourceName(instance, "NO_SUCH_BITMAP"), EInvalidGraphic);

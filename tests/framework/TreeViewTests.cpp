@@ -161,6 +161,8 @@ TEST_F(TreeViewTest, OpeningAndClosingAreAskedForThenAnnounced)
     locked->Expand();
     EXPECT_FALSE(locked->Expanded());
     EXPECT_EQ(Log, (std::vector<std::string>{"expanding a", "expanded a", "expanding locked"}));
+    a->Collapse();
+    EXPECT_FALSE(a->Expanded());
 
     Log.clear();
     KeepOpen = true;

@@ -493,6 +493,11 @@ TEST(Forms, MenuCommandsClickTheControlOfTheirNumberAndActivationFocusesTheActiv
     Application->ProcessMessages();
     form->SetActiveControl(b);
     EXPECT_EQ(GetFocus(), b->Handle());
+    // Focus the platform moves (a click, say) makes the active control too.
+    ::SetFocus(a->Handle());
+    EXPECT_EQ(form->ActiveControl(), a);
+    ::SetFocus(b->Handle());
+    EXPECT_EQ(form->ActiveControl(), b);
     ::SetFocus(form->Handle());
     form->Log.clear();
     SendMessageA(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
@@ -1006,8 +1011,8 @@ TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
     EXPECT_EQ(setCursor(100, 50), TRUE);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_IBEAM)));
     form->SetCursor(crDefault);
-    setCursor(20, 20, HTCAPTION);
-    EXPECT_EQ(GetCursor(), arrow) << "not on the frame";
+    setCursor(20, 20, HTLEFT);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZEWE))) << "the frame keeps its own";
     auto* edit = new TEdit(form);
     edit->SetParent(form);
     setCursor(20, 20, HTCLIENT, edit->Handle());
@@ -1164,6 +1169,9 @@ TEST(WindowlessControls, PlacesOnTheScreenAndShowing)
     EXPECT_EQ(panel->CaptureControl(), nullptr);
     EXPECT_EQ(form->ControlCount(), 2);
     EXPECT_EQ(panel->ControlCount(), 0);
+    box->SetParent(nullptr);
+    box->SetMouseCapture(true);
+    EXPECT_FALSE(box->MouseCapture()) << "without a parent there is nothing to capture with";
     form->Hide();
     delete form;
 }
@@ -1424,6 +1432,10 @@ TEST(WindowedControls, ThePlatformsControlsEraseTheirOwnBackground)
     edit->SetParent(form);
     HDC dc = GetDC(form->Handle());
     EXPECT_EQ(SendMessageA(form->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1) << "painted over anyway";
+    // The colours a child asks for and does not answer itself are the platform's.
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(edit->Handle())),
+              reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW)));
     ReleaseDC(form->Handle(), dc);
     // A push button on a form handles its own mouse input.
     auto* button = new TButton(form);
@@ -1462,6 +1474,7 @@ TKeyForm F {
   TPanel Box {
     Left = 10 Top = 110 Width = 120 Height = 60 TabOrder = 4
     TEdit Inner { Left = 5 Top = 5 Width = 100 }
+    TEdit Note { Left = 5 Top = 30 Width = 100 }
   }
   TButton Ok { Left = 220 Top = 180 Caption = "OK" TabOrder = 0 OnClick = OkClick %s }
 })";
@@ -1505,16 +1518,16 @@ TEST(DialogKeyboard, TabGoesRoundTheTabStopsInTabOrderBothWays)
     Application->ProcessMessages();
     EXPECT_EQ(FocusedName(), "Ok") << "the first tab stop has the focus when the form is shown";
     std::vector<std::string> forward;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         Press(VK_TAB);
         forward.push_back(FocusedName());
     }
-    // The panel is no tab stop but its edit is, at the panel's place; Other has no tab order and comes last.
-    EXPECT_EQ(forward, (std::vector<std::string>{"Tree", "Folder", "Name", "Inner", "Other", "Ok"}));
+    // The panel is no tab stop but its edits are, at the panel's place; controls without a tab order come
+    // after the others in the order they were made.
+    EXPECT_EQ(forward, (std::vector<std::string>{"Tree", "Folder", "Name", "Inner", "Note", "Other", "Ok"}));
     Press(VK_TAB, true);
     EXPECT_EQ(FocusedName(), "Other");
-    Press(VK_TAB, true);
-    Press(VK_TAB, true);
+    for (int i = 0; i < 3; ++i) Press(VK_TAB, true);
     EXPECT_EQ(FocusedName(), "Name");
     // Tabbing into an edit field selects its text, so typing replaces it.
     DWORD from = 0, to = 0;
@@ -1524,6 +1537,8 @@ TEST(DialogKeyboard, TabGoesRoundTheTabStopsInTabOrderBothWays)
     // A disabled or hidden control is passed over.
     dynamic_cast<TWinControl*>(form->FindComponent("Inner"))->SetEnabled(false);
     dynamic_cast<TWinControl*>(form->FindComponent("Other"))->SetVisible(false);
+    Press(VK_TAB);
+    EXPECT_EQ(FocusedName(), "Note");
     Press(VK_TAB);
     EXPECT_EQ(FocusedName(), "Ok");
     // Shown again, the focus starts over at the first tab stop.
