@@ -542,7 +542,8 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     STEP("show");
     form->Show();
     std::vector<std::tuple<std::string, TStrings, int>> drops;
-    tree->OnDropFiles = [&](TObject*, int X, int Y, const std::string& dir, const TStrings& files, TShiftState) {
+    tree->OnDropFiles = [&](TObject*, int X, int Y, const std::string& dir, const TStrings& files, TShiftState shift) {
+        EXPECT_EQ(shift, 0) << "no key is down";
         drops.emplace_back(dir, files, X);
     };
     tree->OpenPath(Root(R) + "alpha");
