@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "app/RegWork.h"
 #include "app/Unit1.h"
@@ -265,6 +267,22 @@ TEST_F(Form1Test, WhenEveryNumberIsTakenTheProgramEndsAndKeepsItsSettings)
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+TEST_F(Form1Test, OnceTheWindowIsBeingDestroyedAClickOnTheIconStartsNoTake)
+{
+    Create();
+    Form->Edit1->SetText(Folder);
+    int takes = 0;
+    Form->ShowRecordingWindow = [&] {
+        ++takes;
+        return 1;
+    };
+    Form->OnDestroy(Form);
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+        SendMessageA(Form->TrayIcon->NotifyWindow(), IconCallbackMessage, 1, m);
+    EXPECT_EQ(takes, 0);
+    EXPECT_EQ(Form->TakeFileName, "");
+}
+
 TEST_F(Form1Test, ATakeDisablesTheIconWhileTheRecordingWindowIsUp)
 {
     Create();
@@ -278,4 +296,123 @@ TEST_F(Form1Test, ATakeDisablesTheIconWhileTheRecordingWindowIsUp)
     EXPECT_FALSE(enabledDuringTake);
     EXPECT_TRUE(Form->TrayIcon->Enabled());
     EXPECT_EQ(Form->TakeFileName, Folder + "Record1.wav");
+}
+
+namespace {
+
+// The program's own windows: its application window and its forms, with whether any is visible.
+struct ProgramWindows {
+    explicit ProgramWindows(DWORD pid) : Pid(pid) {}
+    DWORD Pid;
+    HWND Application = nullptr;
+    std::vector<std::string> Forms;  // captions
+    bool AnyVisible = false;
+    bool ErrorBox = false;
+};
+
+BOOL CALLBACK CollectProgramWindow(HWND wnd, LPARAM lp)
+{
+    auto* w = reinterpret_cast<ProgramWindows*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid != w->Pid) return TRUE;
+    char cls[64] = "", text[64] = "";
+    GetClassNameA(wnd, cls, sizeof cls);
+    GetWindowTextA(wnd, text, sizeof text);
+    if (lstrcmpA(cls, "TapewingApplication") == 0) w->Application = wnd;
+    if (lstrcmpA(cls, "TapewingForm") == 0) w->Forms.push_back(text);
+    if (lstrcmpA(cls, "#32770") == 0) w->ErrorBox = true;
+    if (IsWindowVisible(wnd) && lstrcmpA(cls, "#32770") != 0) w->AnyVisible = true;
+    return TRUE;
+}
+
+ProgramWindows WindowsOf(DWORD pid)
+{
+    ProgramWindows w(pid);
+    EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&w));
+    std::sort(w.Forms.begin(), w.Forms.end());
+    return w;
+}
+
+class ProgramCopy {
+public:
+    explicit ProgramCopy(const std::string& exe)
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string cmd = "\"" + exe + "\"";
+        Started = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &Info);
+        if (Started) CloseHandle(Info.hThread);
+    }
+    ~ProgramCopy()
+    {
+        if (!Started) return;
+        TerminateProcess(Info.hProcess, 9);
+        WaitForSingleObject(Info.hProcess, 30000);
+        CloseHandle(Info.hProcess);
+    }
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+    // Waits until its three forms are made, or an error box shows, or it ends; the forms are made one after
+    // the other, so once one is there the rest follow at once.
+    ProgramWindows WaitForForms() const
+    {
+        ProgramWindows w(Info.dwProcessId);
+        int firstSeen = -1;
+        for (int waited = 0; waited < 120000; waited += 100) {
+            w = WindowsOf(Info.dwProcessId);
+            if (w.Forms.size() >= 3 || w.ErrorBox || WaitForSingleObject(Info.hProcess, 0) == WAIT_OBJECT_0) break;
+            if (!w.Forms.empty() && firstSeen < 0) firstSeen = waited;
+            if (firstSeen >= 0 && waited - firstSeen > 15000) break;
+            Sleep(100);
+        }
+        PumpMessages();
+        return w;
+    }
+    // Its exit code once it has ended by itself, or -1.
+    int WaitEnd(DWORD ms) const
+    {
+        if (WaitForSingleObject(Info.hProcess, ms) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(Info.hProcess, &code);
+        return static_cast<int>(code);
+    }
+
+    bool Started = false;
+    PROCESS_INFORMATION Info = {};
+};
+
+}  // namespace
+
+TEST(ProgramStart, StartsWithItsWindowsHiddenAndASecondCopyEndsAtOnce)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string exe = self;
+    exe = exe.substr(0, exe.find_last_of('\\'));  // tests\shell
+    exe = exe.substr(0, exe.find_last_of('\\'));
+    exe = exe.substr(0, exe.find_last_of('\\')) + "\\app\\tapewing.exe";
+    // A second copy hands over to the window titled like the program; this process's own must not be it.
+    SetWindowTextA(Application->Handle(), "shell tests");
+
+    {
+        ProgramCopy first(exe);
+        ASSERT_TRUE(first.Started) << exe;
+        ProgramWindows w = first.WaitForForms();
+        EXPECT_FALSE(w.ErrorBox);
+        ASSERT_TRUE(w.Application);
+        char title[64] = "";
+        GetWindowTextA(w.Application, title, sizeof title);
+        EXPECT_STREQ(title, "Tape Wing");
+        EXPECT_EQ(w.Forms, (std::vector<std::string>{"About", "Recording...", "Tapewing"}));
+        EXPECT_FALSE(w.AnyVisible) << "the program starts in the notification area only";
+
+        ProgramCopy second(exe);
+        ASSERT_TRUE(second.Started);
+        EXPECT_EQ(second.WaitEnd(60000), 0) << "a second copy must end by itself";
+        EXPECT_EQ(first.WaitEnd(0), -1) << "the first copy goes on";
+    }
+    SetWindowTextA(Application->Handle(), Application->Title().c_str());
+    SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
 }

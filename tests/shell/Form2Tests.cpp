@@ -124,13 +124,19 @@ TEST_F(Form2Test, ShowingStartsATakeAndTheTimerDrivesClockAndMeter)
     EXPECT_EQ(Rec->MeterImage, 0);
     for (int i = 2; i < 25; ++i) Rec->Timer1->Tick();
     EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:02");
+    // A loud last reading lights the whole meter.
+    Rec->PreviousLevel = 32000;
+    Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->MeterImage, 10);
+    EXPECT_EQ(MeterPixel(Rec, 47, 5), kLitBody);
 
-    // Showing again starts from zero.
+    // Showing again starts from zero: clock, meter and the level the first reading is averaged with.
     Rec->HBtnStopClick(nullptr);
     Rec->Hide();
     ShowFor("Record2.wav");
     EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
     EXPECT_EQ(Rec->MeterImage, 0);
+    for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), kUnlitBody) << s;
     EXPECT_EQ(Rec->PreviousLevel, kInitialMeterLevel);
 }
 
