@@ -342,6 +342,15 @@ TEST_F(TrayIconTest, TheRecordNamesTheIconItsWindowAndId1AndLeavesTheTrayWithThe
     Tray->SetIconIndex(2);
     EXPECT_EQ(Calls.back().Message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(IconColour(Calls.back().Data.hIcon), 0x303030);
+    // An icon assigned directly goes to the tray at once.
+    TIcon other;
+    MakeIconList(Form, 5)->GetIcon(4, other);
+    Calls.clear();
+    Tray->SetIcon(other);
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls.back().Message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(IconColour(Calls.back().Data.hIcon), IconColour(other.Handle()));
+    EXPECT_NE(IconColour(other.Handle()), 0x303030);
 
     Tray->SetIconVisible(false);
     EXPECT_EQ(Calls.back().Message, static_cast<DWORD>(NIM_DELETE));
