@@ -72,9 +72,14 @@ std::string DiskName(const std::string& path)
     return fd.cFileName;
 }
 
+const char* const kTreeKey = "TapewingDirTree";
+const char* const kOldProcKey = "TapewingDirTreeOldProc";
+
+}  // namespace
+
 // The locale's case-insensitive sort key of a name: keys compare as lstrcmpi compares the names, with one
 // conversion per name instead of two per comparison (sorting 10,000 names with lstrcmpi took 0.2 s).
-std::string SortKey(const std::string& name)
+std::string FolderSortKey(const std::string& name)
 {
     int n = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
     if (n <= 0) return std::string();
@@ -91,11 +96,6 @@ std::string SortKey(const std::string& name)
     LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<wchar_t*>(key.data()), k);
     return key;
 }
-
-const char* const kTreeKey = "TapewingDirTree";
-const char* const kOldProcKey = "TapewingDirTreeOldProc";
-
-}  // namespace
 
 // --- construction and destruction ---
 
@@ -421,7 +421,7 @@ void TDirTree::ReadSubDirs(TTreeNode* node)
         while (result == 0) {
             if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..")
                 if (AcceptDirPath(path + rec.Name + "\\") && AcceptDirAttr(rec.Attr))
-                    found.push_back({rec.Name, rec.Data, rec.Attr, SortKey(rec.Name)});
+                    found.push_back({rec.Name, rec.Data, rec.Attr, FolderSortKey(rec.Name)});
             rec.Data = e->Data;
             FindStep(path, diskPath, rec, result, false);
         }

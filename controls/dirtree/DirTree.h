@@ -15,6 +15,9 @@
 
 using TStrings = std::vector<std::string>;
 
+// The locale's case-insensitive sort key of a folder name: sub-folders are listed in the order of their keys.
+std::string FolderSortKey(const std::string& name);
+
 // One folder search; the searching operation owns it and lends it to OnFindDir.
 struct TDirRec {
     int Attr = 0;

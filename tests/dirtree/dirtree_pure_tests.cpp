@@ -13,6 +13,8 @@ TEST(DirTreePaths, LevelsAndComponents)
     EXPECT_EQ(PathLevel("C:\\A\\B\\", 1), "C:\\");
     EXPECT_EQ(PathLevel("C:\\A\\B\\", 2), "C:\\A\\");
     EXPECT_EQ(PathLevel("C:\\A\\B\\", 3), "C:\\A\\B\\");
+    EXPECT_EQ(PathLevel("\\\\SERVER\\SHARE\\", 1), "\\");  // the first character counts too
+    EXPECT_EQ(PathLevel("\\\\SERVER\\SHARE\\", 3), "\\\\SERVER\\");
     EXPECT_EQ(LastComponent("C:\\A\\Beta\\"), "Beta");
     EXPECT_EQ(LastComponent("C:\\"), "C:");
     EXPECT_EQ(DriveRoot('D'), "D:\\");

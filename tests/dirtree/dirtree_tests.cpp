@@ -132,7 +132,16 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     deleted = 0;
     tree->SetDirTypes(DefaultDirTypes);
     EXPECT_EQ(deleted, 0);
-    tree->SetDirTypes(1u << dtNormal);
+    // The new value comes from a layout here; a set with a name the tree does not know changes nothing.
+    TLayoutValue types;
+    types.kind = TLayoutValue::kSet;
+    types.Items = {"dtNormal", "dtBogus"};
+    tree->SetProperty("DirTypes", types);
+    EXPECT_EQ(tree->DirTypes(), DefaultDirTypes);
+    EXPECT_EQ(deleted, 0);
+    types.Items = {"dtNormal"};
+    tree->SetProperty("DirTypes", types);
+    EXPECT_EQ(tree->DirTypes(), 1u << dtNormal);
     EXPECT_GT(deleted, 0);
     EXPECT_EQ(tree->SelectedPath(), Root(R));
     EXPECT_EQ(Node(Root(R) + ".HID\\"), nullptr);
@@ -513,13 +522,17 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     EXPECT_EQ(form->Clicks, 2);
     EXPECT_EQ(form->Edit1->Text(), Root(R) + "BETA\\");
 
-    // A device notice with no drive change catches an exchanged medium on a drive that has a node.
+    // A device notice with no drive change catches an exchanged medium on a drive that has a node. This
+    // medium cannot be read, its folders neither: the drive gets no expand button.
     Fakes[R].serial = 0x3333;
     Fakes[R].readable = false;
+    tree->OnFindDir = [](TObject*, const std::string&, TDirRec&, int& result, bool) { result = ERROR_NOT_READY; };
     STEP("device notice");
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     EXPECT_EQ(tree->VolumeSerials(R), -1);
     EXPECT_EQ(Node(Root(R))->Text(), "(" + std::string(1, R) + ":)");
+    EXPECT_FALSE(Node(Root(R))->HasChildren());
+    tree->OnFindDir = nullptr;
 
     // A removable drive: the shell's name, one placeholder, refreshed at its first selection.
     Fakes[S] = TFakeDrive{DRIVE_REMOVABLE, true, true, true, "STICK", 0x4444};
@@ -576,9 +589,15 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     // Not accepted: ignored.
     SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
     EXPECT_TRUE(drops.empty());
+    // A tree being designed keeps the setting but takes no drops, and probes nothing.
+    tree->SetDesigning(true);
+    tree->SetAcceptDropFiles(true);
+    EXPECT_FALSE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    tree->SetDesigning(false);
+    tree->ProbeChildren(nullptr);
     tree->SetAcceptDropFiles(true);
     EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
+    EXPECT_EQ(SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0), 0) << "a handled drop answers 0";
     ASSERT_EQ(drops.size(), 1u);
     EXPECT_EQ(std::get<0>(drops[0]), Root(R) + "ALPHA\\");
     EXPECT_EQ(std::get<1>(drops[0]), names);
@@ -604,10 +623,35 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     STEP("overlay");
     tree->SetShowShareOverlay(true);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
-    EXPECT_NE(TDirTree::EntryOf(Node(Root(R)))->ShellFolder.Get(), nullptr);
-    EXPECT_NE(TDirTree::EntryOf(Node(Root(R) + "ALPHA\\"))->ShellFolder.Get(), nullptr);
+    for (const char* path : {"", "ALPHA\\"}) {
+        TDirEntry* e = TDirTree::EntryOf(Node(Root(R) + path));
+        EXPECT_NE(e->ShellFolder.Get(), nullptr) << path;
+        EXPECT_NE(e->ItemIdList.get(), nullptr) << path;
+    }
     tree->SetShowShareOverlay(false);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
+
+    // The window destroyed on its own frees every node then, one deletion notice each.
+    STEP("destroy");
+    int nodes = static_cast<int>(tree->AllNodes().size()), deleted = 0;
+    tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
+    tree->DestroyHandle();
+    EXPECT_EQ(deleted, nodes);
+    tree->OnDeleteItem = nullptr;
+}
+
+TEST(FolderSortKey, KeysOrderNamesAsTheLocaleComparesThemAtAnyLength)
+{
+    // Keys of names this long overflow the first buffer and are made through the second request.
+    const std::string run(700, 'a');
+    const std::vector<std::string> names = {"beta", "Alpha", "alpha2", "ALPHA", "b", "\xC4rger", "zeta",
+                                            run + "C", run + "b", run + "B", "m-n", "mn"};
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const std::string& x : names)
+        for (const std::string& y : names)
+            EXPECT_EQ(sign(FolderSortKey(x).compare(FolderSortKey(y))), sign(lstrcmpiA(x.c_str(), y.c_str())))
+                << x.substr(0, 12) << " / " << y.substr(0, 12) << " (" << x.size() << ", " << y.size() << ")";
+    EXPECT_GT(FolderSortKey(run + "b").size(), 1024u) << "the long names must take the second request";
 }
 
 }  // namespace
