@@ -901,6 +901,9 @@ MMRESULT WINAPI RefuseLineInfo(HMIXEROBJ mixer, LPMIXERLINEA line, DWORD flags)
     return g_realLineInfo(mixer, line, flags);
 }
 
+UINT g_mixerCount = 0;
+UINT WINAPI CountedMixers() { return g_mixerCount; }
+
 TEST(Mixer, LinesControlsPeakAndChangeNotifications)
 {
     // Two channels of different volume on the first destination, so that left and right can be told apart.
@@ -1079,6 +1082,17 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
     int listed = -1;
     for (const TMixDetails* p = mixer.MixerLines(); p; p = p->Next.get()) ++listed;
     EXPECT_EQ(entries, listed);
+
+    // A machine without a mixer lists nothing; a machine with exactly one uses it.
+    for (UINT count : {0u, 1u}) {
+        mixer.SetActive(false);
+        audio.SetMixerDeviceID(50);
+        g_mixerCount = count;
+        TImportPatch patch("winmm.dll", "mixerGetNumDevs", reinterpret_cast<void*>(&CountedMixers));
+        audio.SetMixerDeviceID(0);
+        EXPECT_EQ(count == 1, mixer.Active()) << count;
+        EXPECT_EQ(count == 1, mixer.MixerLines() != nullptr) << count;
+    }
 }
 
 // A source stream that tells where it was left when the player released it.
@@ -1169,6 +1183,9 @@ TEST(Player, BlocksLoopsAndTheEnd)
     // Stopped in the middle: the rest is dropped, the device closed, the end reported once.
     counts = {};
     ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
+    // One slot stays free: equal indices must keep meaning that nothing is queued.
+    EXPECT_EQ(3, player.QueuedCount());
+    EXPECT_EQ(3, player.AddIndex());
     PumpMessages(200);
     audio.SetErrorMessage("earlier");
     player.StopPlayer();

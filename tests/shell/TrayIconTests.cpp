@@ -427,6 +427,10 @@ TEST_F(TrayIconTest, InTheDesignerOnlyThePreviewReachesTheShell)
     EXPECT_FALSE(Tray->IconVisible()) << "the preview does not store IconVisible";
     Tray->SetHint("y");
     EXPECT_EQ(Calls.back().Message, static_cast<DWORD>(NIM_MODIFY));
+    const std::size_t previewCalls = Calls.size();
+    EXPECT_FALSE(Tray->AddToTray());
+    EXPECT_FALSE(Tray->RemoveFromTray());
+    EXPECT_EQ(Calls.size(), previewCalls) << "the stored icon is not shown while designing";
     Tray->SetDesignPreview(false);
     EXPECT_EQ(Calls.back().Message, static_cast<DWORD>(NIM_DELETE));
     const std::size_t sent = Calls.size();
