@@ -8,22 +8,10 @@
 #include <string>
 
 #include "controls/lcd/LCD_Lab.h"
+#include "tests/lcd/CountingLabel.h"
 #include "framework/Forms.h"
 
 namespace {
-
-class TCountingLabel : public TLCDLabel {
-public:
-    using TLCDLabel::TLCDLabel;
-    int Paints = 0;
-
-protected:
-    void Paint() override
-    {
-        ++Paints;
-        TLCDLabel::Paint();
-    }
-};
 
 double Now()
 {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/PumpMessages.h"
+
 extern DWORD g_mainThread;
 // operator new calls made on other threads while g_countForeign is set.
 extern std::atomic<bool> g_countForeign;
@@ -18,7 +20,6 @@ extern std::atomic<int> g_allocationsBeforeFailure;
 // Messages handed to the application's error display during the tests.
 extern std::vector<std::string> g_displayedErrors;
 
-void PumpMessages(DWORD milliseconds = 0);
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 std::string TempPath(const std::string& name);
 

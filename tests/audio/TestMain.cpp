@@ -36,19 +36,6 @@ void* operator new(std::size_t size)
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-void PumpMessages(DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (milliseconds) Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
-
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
 {
     std::vector<std::uint8_t> out;

@@ -28,15 +28,6 @@ void ClearShown()
     ShownErrors().clear();
 }
 
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 std::string TestFolder()
 {
     char temp[MAX_PATH];

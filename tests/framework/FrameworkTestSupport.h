@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/PumpMessages.h"
+
 struct TShownBox {
     std::string Text, Caption;
     UINT Flags;
@@ -17,6 +19,5 @@ std::vector<std::string>& ShownErrors();
 extern int BoxAnswer;
 void ClearShown();
 // Runs the thread's message loop until nothing is pending.
-void PumpMessages();
 // A folder of its own under the temporary folder, with a trailing backslash.
 std::string TestFolder();

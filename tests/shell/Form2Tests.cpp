@@ -78,6 +78,17 @@ protected:
         Rec->Show();
     }
 
+    // The window shown again for a second take, which Cancel ends: the file goes, nothing is shown.
+    void CancelASecondTake()
+    {
+        Rec->Hide();
+        ShowFor("Record2.wav");
+        EXPECT_EQ(ReadAll(Folder + "Record2.wav").size(), 44u);
+        Rec->HbtnCancelClick(nullptr);
+        EXPECT_EQ(GetFileAttributesA((Folder + "Record2.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(ShownErrors().empty());
+    }
+
     std::string Folder;
     TForm1* Main = nullptr;
     TForm2* Rec = nullptr;
@@ -156,12 +167,7 @@ TEST_F(Form2Test, StopKeepsAValidTakeAndCancelDeletesIt)
     EXPECT_EQ(U32(wav, 40), wav.size() - 44);
     EXPECT_EQ(wav.size() % 4, 0u);  // whole 16-bit stereo frames
 
-    Rec->Hide();
-    ShowFor("Record2.wav");
-    EXPECT_EQ(ReadAll(Folder + "Record2.wav").size(), 44u);
-    Rec->HbtnCancelClick(nullptr);
-    EXPECT_EQ(GetFileAttributesA((Folder + "Record2.wav").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(ShownErrors().empty());
+    CancelASecondTake();
 }
 
 TEST_F(Form2Test, AFileThatCannotBeCreatedIsShownAndTheWindowStaysAtZero)
@@ -194,12 +200,7 @@ TEST_F(Form2Test, ARecorderThatCannotStartLeavesAHeaderOnlyTakeAndShowsNothing)
     EXPECT_EQ(U32(wav, 4), 36u);
     EXPECT_EQ(U32(wav, 40), 0u);
 
-    Rec->Hide();
-    ShowFor("Record2.wav");
-    EXPECT_EQ(ReadAll(Folder + "Record2.wav").size(), 44u);
-    Rec->HbtnCancelClick(nullptr);
-    EXPECT_EQ(GetFileAttributesA((Folder + "Record2.wav").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(ShownErrors().empty());
+    CancelASecondTake();
 }
 
 // The meter reads the peak meter of the mixer's second destination; where the mixer has none (as here), it

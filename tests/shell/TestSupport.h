@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/PumpMessages.h"
+
 struct TShownMessage {
     std::string Text, Caption;
     UINT Flags;
@@ -17,4 +19,3 @@ std::vector<TShownMessage>& ShownMessages();
 std::vector<std::string>& ShownErrors();
 void ClearShown();
 // Runs the message loop until nothing is pending.
-void PumpMessages();

@@ -25,15 +25,6 @@ void ClearShown()
     ShownErrors().clear();
 }
 
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);  // a crash must not swallow the report
