@@ -57,6 +57,8 @@ TEST(TakeMeter, OneImagePerSixteenHundredOfTheSmoothedLevel)
     EXPECT_EQ(MeterIndex(3199, 3200), 1);  // 3199.5 truncates
     EXPECT_EQ(MeterIndex(16000, 16000), 10);
     EXPECT_EQ(MeterIndex(17599, 17599), 10);
+    EXPECT_EQ(MeterIndex(17600, 17600), 10);  // one step past the top is still the top image
+    EXPECT_EQ(MeterIndex(INT32_MAX, INT32_MAX), 10);
     EXPECT_EQ(MeterIndex(-4000, -4000), 0);  // below the scale: nothing lit
 }
 

@@ -255,6 +255,7 @@ public:
     }
     ~TEventForm() override
     {
+        if (DestroyEarly) BeforeDestruction();  // as a form whose destroy handler uses its own members does
         if (Gone) *Gone = true;
     }
     std::vector<std::string> Log;
@@ -262,6 +263,7 @@ public:
     bool FailShow = false;
     TCloseAction Action = caHide;
     bool* Gone = nullptr;
+    bool DestroyEarly = false;
 };
 
 std::string StyleOf(TCustomForm* form)
@@ -372,6 +374,15 @@ TEST(Forms, EventsComeInTheirOrderAndAFailedShowStillShows)
     EXPECT_EQ(ShownErrors(), std::vector<std::string>{"destroy failed"});
     EXPECT_TRUE(std::find(Application->Forms().begin(), Application->Forms().end(), form) == Application->Forms().end());
     ClearShown();
+
+    // A form that runs the destroy event early, from its own destructor, runs it once.
+    auto* early = new TEventForm(Application);
+    early->DestroyEarly = true;
+    early->InitLayout();
+    int destroyed = 0;
+    early->OnDestroy = [&](TObject*) { ++destroyed; };
+    delete early;
+    EXPECT_EQ(destroyed, 1);
 }
 
 TEST(Forms, ClosingAsksFirstThenDoesWhatTheCloseHandlerSays)
@@ -706,6 +717,17 @@ TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
     SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));  // released outside: no click
     EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 140,70"}));
+
+    // The right and bottom edges lie outside; the last column and row inside. A release with no press
+    // before it clicks nothing.
+    probe->Log.clear();
+    for (POINT up : {POINT{60, 20}, POINT{30, 40}, POINT{59, 39}}) {
+        SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
+        SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+    }
+    SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
+    EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 50,10", "down 10,5", "up 20,30", "down 10,5",
+                                                    "up 49,29", "click", "up 20,10"}));
 
     probe->Log.clear();
     probe->Round = true;
