@@ -45,6 +45,20 @@ void PumpFor(DWORD ms)
 
 TColor MeterPixel(TForm2* form, int x, int y) { return form->Image2->Picture().Bitmap().FastPixel(x, y); }
 
+// The meter shows image index whole and in place: every pixel as the program's picture of it has it.
+void ExpectMeterShows(TForm2* form, int index)
+{
+    TBitmap want;
+    want.LoadFromResourceName(GetModuleHandleA(nullptr), "Bitmap_" + std::to_string(index + 1));
+    const TBitmap& shown = form->Image2->Picture().Bitmap();
+    ASSERT_EQ(shown.Width(), want.Width());
+    ASSERT_EQ(shown.Height(), want.Height());
+    int wrong = 0;
+    for (int y = 0; y < want.Height(); ++y)
+        for (int x = 0; x < want.Width(); ++x) wrong += MeterPixel(form, x, y) != want.Canvas().Pixel(x, y);
+    EXPECT_EQ(wrong, 0) << "image " << index;
+}
+
 constexpr TColor kUnlitBody = 0x6B4100;  // 0x00BBGGRR of (0, 65, 107)
 constexpr TColor kLitBody = 0xD1A78F;    // (143, 167, 209)
 
@@ -117,6 +131,7 @@ TEST_F(Form2Test, IsBuiltFromItsLayoutWithElevenMeterImages)
     EXPECT_EQ(MeterPixel(Rec, 0, 5), clBlack);
     EXPECT_EQ(MeterPixel(Rec, 5, 5), clBlack);
     for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), kUnlitBody) << s;
+    ExpectMeterShows(Rec, 0);
 }
 
 TEST_F(Form2Test, ShowingStartsATakeAndTheTimerDrivesClockAndMeter)
@@ -140,6 +155,7 @@ TEST_F(Form2Test, ShowingStartsATakeAndTheTimerDrivesClockAndMeter)
     Rec->Timer1->Tick();
     EXPECT_EQ(Rec->MeterImage, 10);
     EXPECT_EQ(MeterPixel(Rec, 47, 5), kLitBody);
+    ExpectMeterShows(Rec, 10);
 
     // Showing again starts from zero: clock, meter and the level the first reading is averaged with.
     Rec->HBtnStopClick(nullptr);
