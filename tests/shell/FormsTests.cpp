@@ -1043,7 +1043,11 @@ TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
     Screen->SetCursor(crHourGlass);
     setCursor(100, 50);
     EXPECT_EQ(GetCursor(), Screen->Cursors(crHourGlass));
+    SetCursorPos(123, 45);
     Screen->SetCursor(crDefault);
+    POINT at{};
+    GetCursorPos(&at);
+    EXPECT_TRUE(at.x == 123 && at.y == 45) << "the pointer stays where it was: " << at.x << "," << at.y;
     // A captured control keeps its cursor off its bounds.
     Mouse(form, WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     setCursor(150, 80);
