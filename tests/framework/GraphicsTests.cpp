@@ -5,6 +5,7 @@
 #include "FrameworkTestSupport.h"
 #include "framework/BitmapFile.h"
 #include "framework/FileStream.h"
+#include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
 #include "framework/ImgList.h"
 
@@ -77,6 +78,30 @@ TColor IconPixel(HICON icon, int x, int y)
 }
 
 }  // namespace
+
+TEST(GdiHandles, MovingHandsTheHandleOverAndDeletesTheOneItReplaces)
+{
+    GdiObject<HBRUSH> a(CreateSolidBrush(RGB(1, 2, 3))), b(CreateSolidBrush(RGB(4, 5, 6)));
+    HBRUSH first = a.get(), second = b.get();
+    a = std::move(b);
+    EXPECT_EQ(a.get(), second);
+    EXPECT_FALSE(b);
+    EXPECT_EQ(GetObjectType(first), 0u) << "the replaced brush is deleted";
+    EXPECT_EQ(GetObjectType(second), static_cast<DWORD>(OBJ_BRUSH));
+    GdiObject<HBRUSH>& same = a;
+    a = std::move(same);
+    EXPECT_EQ(a.get(), second) << "moved onto itself it keeps its brush";
+
+    DeviceContext c(CreateCompatibleDC(nullptr)), d(CreateCompatibleDC(nullptr));
+    HDC kept = d.get(), dropped = c.get();
+    c = std::move(d);
+    EXPECT_EQ(c.get(), kept);
+    EXPECT_EQ(d.get(), nullptr);
+    EXPECT_EQ(GetObjectType(dropped), 0u);
+    DeviceContext& itself = c;
+    c = std::move(itself);
+    EXPECT_EQ(c.get(), kept);
+}
 
 TEST(Colours, SystemColoursComeFromThePlatformAndTheSpecialValuesAreBlack)
 {
