@@ -184,6 +184,14 @@ TEST_F(Labels, PaintTheBackgroundUnlessTransparentAndTheTextWhereItIsAligned)
     label->SetShowAccelChar(false);
     Paint(*label, out);
     EXPECT_GT(CountColour(out, clRed), one);
+
+    // In the label's own font: a bigger one draws wider letters.
+    label->SetCaption("WW");
+    Paint(*label, out);
+    const int small = Columns(out, clRed).second;
+    label->Font().SetHeight(-30);
+    Paint(*label, out);
+    EXPECT_GT(Columns(out, clRed).second, small + 4);
 }
 
 TEST_F(Labels, LayoutProperties)
