@@ -645,6 +645,10 @@ TEST_F(HemiTest, LayoutWithStoredImages)
     EXPECT_EQ(b->BevelOuter(), hbLowered);
     // 5-5-5 keeps the top five bits: 202 -> 25 -> 206 when read back; teal, so nothing was rendered.
     EXPECT_EQ(At(b->ImageOut(), 35, 16), (Rgb{0, 206, 206}));
+    // Widened to 32 bits as they are read: some display drivers blit 5-bit white as 248, not 255, which
+    // would tint the mask's transparent parts. (The platform here gives 255 either way.)
+    for (TBitmap* image : {&b->ImageOut(), &b->ImageIn(), &b->ImageMask()})
+        EXPECT_EQ(image->PixelFormat(), pf32bit);
     TBitmap bg;
     bg.SetPixelFormat(pf32bit);
     bg.SetSize(69, 32);
