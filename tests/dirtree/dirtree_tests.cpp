@@ -628,6 +628,9 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
         EXPECT_NE(e->ShellFolder.Get(), nullptr) << path;
         EXPECT_NE(e->ItemIdList.get(), nullptr) << path;
     }
+    // A folder whose parent has no shell folder to ask gets no overlay.
+    TDirTree::EntryOf(Node(Root(R)))->ShellFolder.Reset();
+    EXPECT_EQ(tree->ShareOverlayIndex(Node(Root(R) + "ALPHA\\")), -1);
     tree->SetShowShareOverlay(false);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
 
