@@ -948,6 +948,7 @@ TEST(WindowlessControls, ButtonsKeysDoubleClicksAndALostCapture)
     // A double click: the double-click event, a press marked double, and no click on its release.
     box->Log.clear();
     Mouse(form, WM_LBUTTONDBLCLK, MK_LBUTTON, 20, 15);
+    EXPECT_EQ(GetCapture(), form->Handle()) << "the control pressed keeps the pointer";
     Mouse(form, WM_LBUTTONUP, 0, 20, 15);
     EXPECT_EQ(box->Log, (std::vector<std::string>{"dblclick", "down0:72 10,5", "up0:0 10,5"}));
     box->Log.clear();
@@ -1085,10 +1086,16 @@ TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
     EXPECT_EQ(GetPixel(dc, 150, 80), RGB(0, 128, 128));
     ReleaseDC(form->Handle(), dc);
     ClearShown();
+    new TBox(form, form, Bounds(145, 60, 10, 10), clRed);
     auto* bad = new TBox(form, form, Bounds(150, 60, 10, 10), clRed);
     bad->FailPaint = true;
     UpdateWindow(form->Handle());
     EXPECT_EQ(ShownErrors(), std::vector<std::string>{"paint failed"});
+    // What was painted before the failure is shown, and in place.
+    dc = GetDC(form->Handle());
+    EXPECT_EQ(GetPixel(dc, 154, 65), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 155, 65), RGB(0, 128, 128));
+    ReleaseDC(form->Handle(), dc);
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(form->Handle(), &dirty, FALSE)) << "painted once, not again and again";
     ClearShown();
@@ -1345,6 +1352,13 @@ TEST(Forms, CentredPositionsCentreTheFirstShowOnly)
             EXPECT_EQ(wr.left, 3) << position;
             EXPECT_EQ(wr.top, 4) << position;
         }
+        // Moved and shown again: it comes back where it was left.
+        form->SetBounds(5, 6, form->Width(), form->Height());
+        form->Hide();
+        form->Show();
+        GetWindowRect(form->Handle(), &wr);
+        EXPECT_EQ(wr.left, 5) << position;
+        EXPECT_EQ(wr.top, 6) << position;
         form->Hide();
         delete form;
     }
