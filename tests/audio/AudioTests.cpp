@@ -266,6 +266,18 @@ TEST(AudioSettings, AllocationFailuresAreReportedNotRaised)
         TAudio bare(nullptr);
         EXPECT_EQ(missing[4] == 'O', bare.Recorder().WaveFormat() != nullptr) << missing;
         EXPECT_EQ(nullptr, bare.Player().WaveFormat()) << missing;
+        if (!bare.Recorder().WaveFormat()) {
+            // A take file still gets its header, from the settings.
+            const std::string path = TempPath("unformatted.wav");
+            bare.Recorder().CreateWaveFile(path);
+            bare.Recorder().FinishWaveFile();
+            const TWavInfo w = ParseWav(ReadWholeFile(path));
+            EXPECT_TRUE(w.Valid);
+            EXPECT_EQ(1, w.Channels);
+            EXPECT_EQ(8, w.Bits);
+            EXPECT_EQ(11025u, w.SampleRate);
+            DeleteFileA(path.c_str());
+        }
         bare.Recorder().SetChannels(Stereo);
         ExpectRing(bare.Player(), 2, 8, 11025, 16384);
     }
