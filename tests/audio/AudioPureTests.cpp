@@ -67,6 +67,9 @@ TEST(AudioFormat, FormatRecordAndBufferSizes)
     EXPECT_EQ(32768, bytes);
     EXPECT_TRUE(BufferBytesFor(16383, Stereo, _16, bytes));
     EXPECT_EQ(65532, bytes);
+    EXPECT_TRUE(BufferBytesFor(65535, Mono, _8, bytes));  // the largest length a header's 16 bits hold
+    EXPECT_EQ(65535, bytes);
+    EXPECT_TRUE(BufferBytesFor(16383, Stereo, _16, bytes));
     // These would wrap or give an empty buffer: refused, the old value stays.
     EXPECT_FALSE(BufferBytesFor(16384, Stereo, _16, bytes));
     EXPECT_FALSE(BufferBytesFor(65535, Mono, _16, bytes));
