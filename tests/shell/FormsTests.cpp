@@ -1081,6 +1081,7 @@ TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
     // The window paints the same through its own paint, a failing control shown as an error.
     form->Show();
     UpdateWindow(form->Handle());
+    EXPECT_FALSE(form->Canvas().HandleAllocated()) << "the canvas lets go of the paint's device context";
     HDC dc = GetDC(form->Handle());
     EXPECT_EQ(GetPixel(dc, 35, 25), RGB(0, 0, 255));
     EXPECT_EQ(GetPixel(dc, 150, 80), RGB(0, 128, 128));
