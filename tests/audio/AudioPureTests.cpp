@@ -197,12 +197,12 @@ TEST(WaveFile, InterleavingTwoMonoStreams)
     EXPECT_EQ(l, alone.Bytes());
     TMemoryStream noRight;
     EXPECT_EQ(1002u, WriteWaveData(noRight, left, nullptr, _16));
-    // Data alone goes over in blocks, as long as it is.
-    std::vector<std::uint8_t> big(20000);
+    // Data alone goes over in blocks, as long as it is, down to a last block of one byte.
+    std::vector<std::uint8_t> big(2 * 8192 + 1);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 13);
     TMemoryStream bigData, bigOut;
     bigData.LoadFromBytes(big.data(), big.size());
-    EXPECT_EQ(20000u, WriteWaveData(bigOut, bigData, nullptr, _8));
+    EXPECT_EQ(big.size(), WriteWaveData(bigOut, bigData, nullptr, _8));
     EXPECT_EQ(big, bigOut.Bytes());
 }
 

@@ -161,6 +161,7 @@ public:
         if (done < count) SetLastError(ERROR_DISK_FULL);
         return done;
     }
+    void Free(long bytes) { FBudget += bytes; }
 
 private:
     long FBudget;
@@ -674,12 +675,16 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     // The disk fills up in the middle of the second buffer: it is cut off again, the header stays exact.
     rec.SetFileSizeLimit(kMaxWaveFileSize);
     std::string full = TempPath("full.wav");
-    rec.SetStreamFactory([](const std::string& name) {
-        return std::unique_ptr<TFileStream>(new TFullDiskStream(name, 44 + 8192 + 8 + 1000));
+    TFullDiskStream* disk = nullptr;
+    rec.SetStreamFactory([&disk](const std::string& name) {
+        disk = new TFullDiskStream(name, 44 + 8192 + 8 + 1000);
+        return std::unique_ptr<TFileStream>(disk);
     });
     rec.CreateWaveFile(full);
     Deliver(rec, buffer);
     Deliver(rec, buffer);
+    // Room made afterwards does not resume the take: it would have a hole in it.
+    disk->Free(1 << 20);
     Deliver(rec, buffer);
     TWavInfo before = ParseWav(ReadWholeFile(full));
     EXPECT_EQ(44u + 8192, before.FileSize);
