@@ -18,6 +18,22 @@ std::string TTakeClock::Caption() const
     return text;
 }
 
+void TTakeClock::SetElapsed(std::uint64_t seconds)
+{
+    Tenths = 0;
+    Seconds = static_cast<std::uint8_t>(seconds % 60);
+    Minutes = static_cast<std::uint8_t>(seconds / 60 % 60);
+}
+
+std::string DurationText(std::uint64_t seconds)
+{
+    char text[32];
+    const unsigned long long s = seconds % 60, m = seconds / 60 % 60, h = seconds / 3600;
+    if (h) std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", h, m, s);
+    else std::snprintf(text, sizeof text, "%02llu:%02llu", m, s);
+    return text;
+}
+
 std::int32_t MeanLevel(std::int32_t left, std::int32_t right)
 {
     const std::uint32_t sum = static_cast<std::uint32_t>(left) + static_cast<std::uint32_t>(right);

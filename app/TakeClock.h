@@ -12,9 +12,14 @@ struct TTakeClock {
 
     void Reset() { Minutes = Seconds = Tenths = 0; }
     void Tick();
+    // Shows a length of audio (whole seconds, wrapping after an hour as the ticks do).
+    void SetElapsed(std::uint64_t seconds);
     // "mm:ss", both padded to two digits.
     std::string Caption() const;
 };
+
+// A length of audio for a message: "mm:ss", or "h:mm:ss" from an hour on.
+std::string DurationText(std::uint64_t seconds);
 
 // The level a take starts from, so the first reading is averaged with it.
 constexpr std::int32_t kInitialMeterLevel = 10000;

@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/RegWork.h"
+#include "app/TakeName.h"
 #include "app/aboutform.h"
 #include "app/form_rec.h"
 #include "controls/dirtree/DirTree.h"
@@ -103,15 +104,19 @@ void TForm1::FormCloseQuery(TObject* Sender, bool& CanClose)
 
 void TForm1::Button1Click(TObject* Sender)
 {
-    if (FolderExists(Edit1->Text())) {
-        TrayIcon->HideMainWindow();
-        TrayIcon->SetEnabled(true);
-    } else {
+    if (!FolderExists(Edit1->Text())) {
         MessageDlg(Edit1->Text() + " does not exist!", mtError, mbOK, 0);
+        return;
     }
+    if (const std::string problem = BaseNameProblem(Edit1->Text(), Edit2->Text()); !problem.empty()) {
+        MessageDlg(problem, mtError, mbOK, 0);
+        return;
+    }
+    TrayIcon->HideMainWindow();
+    TrayIcon->SetEnabled(true);
 }
 
-void TForm1::FormClose(TObject* Sender, TCloseAction& Action)
+void TForm1::SaveSettings()
 {
     // A write that fails is shown, but never keeps the user in a program that cannot end.
     for (const auto& [name, value] : {std::pair<const char*, std::string>{"basedir", Edit1->Text()},
@@ -122,7 +127,19 @@ void TForm1::FormClose(TObject* Sender, TCloseAction& Action)
             Application->HandleException(nullptr);
         }
     }
+}
+
+void TForm1::FormClose(TObject* Sender, TCloseAction& Action)
+{
+    SaveSettings();
     Action = caFree;
+}
+
+void TForm1::WndProc(TMessage& Message)
+{
+    // A log-off or shut-down without Quit keeps the settings too (only once the session really ends).
+    if (Message.Msg == WM_ENDSESSION && Message.WParam) SafeCall([this] { SaveSettings(); });
+    TForm::WndProc(Message);
 }
 
 void TForm1::FormDestroy(TObject* Sender)
@@ -139,33 +156,56 @@ void TForm1::TrayIconClick(TObject* Sender)
 
 std::string TForm1::NextTakeName(const std::string& folder, const std::string& base)
 {
-    std::string dir = folder;
-    if (!FolderExists(dir)) {
-        ShowMessage(dir + " not found! Using C:\\");
-        dir = "c:\\";
-    }
+    return FirstFreeTake(TakeFolder(folder), base);
+}
+
+std::string TForm1::TakeFolder(const std::string& folder)
+{
+    if (FolderExists(folder)) return folder;
+    ShowMessage(folder + " not found! Using C:\\");
+    return "c:\\";
+}
+
+std::string TForm1::FirstFreeTake(const std::string& dir, const std::string& base)
+{
     for (int n = 1; n <= MaxTakeNumber; ++n) {
-        std::string path = dir + base + std::to_string(n) + ".wav";
+        std::string path = dir + TakeFileNameFor(base, n);
         if (!FileExists(path)) return path;
     }
-    // Every number is taken: say so and end the way "&Quit" does, so the settings are kept.
-    ShowMessage("Error creating file?");
-    QuitProgram();
+    ShowMessage("All " + std::to_string(MaxTakeNumber) + " take numbers for the base name \"" + ShortForDisplay(base) +
+                "\" are used in " + ShortForDisplay(dir, 120) +
+                ".\n\nChoose another folder or base name in Options, or move some takes away.");
     return "";
 }
 
 void TForm1::StartTake(const std::string& folder, const std::string& base)
 {
-    std::string path = NextTakeName(folder, base);
-    if (path.empty()) return;
-    TakeFileName = path;
+    // Off before anything is asked or shown: a click during the folder's message must not start a second take.
     TrayIcon->SetEnabled(false);
     struct ReEnable {
         TTrayIcon* icon;
         ~ReEnable() { icon->SetEnabled(true); }
     } reenable{TrayIcon};
-    if (ShowRecordingWindow)
-        ShowRecordingWindow();
-    else if (Form2)
-        Form2->ShowModal();
+    // The stored base name may never have passed OK (it can be edited in the registry).
+    if (const std::string problem = BaseNameProblem(folder, base); !problem.empty()) {
+        ShowMessage(problem + "\n\nNo take was started; the base name can be changed in Options.");
+        return;
+    }
+    const std::string dir = TakeFolder(folder);
+    for (int attempt = 0; attempt < MaxTakeNumber; ++attempt) {
+        const std::string path = FirstFreeTake(dir, base);
+        if (path.empty()) return;
+        TakeFileName = path;
+        int result = mrNone;
+        if (ShowRecordingWindow)
+            result = ShowRecordingWindow();
+        else if (Form2)
+            result = Form2->ShowModal();
+        // Another program made that file since the search: the next free number.
+        if (result == TForm2::mrNameTaken) continue;
+        if (result == TForm2::mrStartFailed && Form2)
+            ShowMessageBox("Recording could not start.\n\n" + Form2->StartFailure() + "\n\nNothing was saved.",
+                           Application->Title(), MB_OK | MB_ICONERROR);
+        return;
+    }
 }

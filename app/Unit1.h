@@ -40,9 +40,10 @@ public:
     void TrayIconClick(TObject* Sender);
     void DirTree1Click(TObject* Sender);
 
-    // The first free take path in folder for base, or "" when every number is taken (the program then ends).
+    // The first free take path in folder for base, or "" when every number is taken (the user is told).
     std::string NextTakeName(const std::string& folder, const std::string& base);
-    // Runs one take: names it, disables the tray icon and shows the recording window modally.
+    // Runs one take: disables the tray icon, names the take and shows the recording window modally; tells the
+    // user when the take cannot start.
     void StartTake(const std::string& folder, const std::string& base);
 
     // Runs the recording window for a take; when unset, the program's recording window is shown modally
@@ -51,13 +52,19 @@ public:
 
     // Ends the program the way "&Quit" does, so the settings are written.
     void QuitProgram();
+    // Writes the two fields to the settings store (at Quit and when the session ends).
+    void SaveSettings();
+
+    void WndProc(TMessage& Message) override;
 
 private:
+    // The folder for a take: folder itself, or "c:\" (with a message) when it does not exist.
+    std::string TakeFolder(const std::string& folder);
+    // The first free take path in dir, or "" (with a message) when every number is taken.
+    std::string FirstFreeTake(const std::string& dir, const std::string& base);
+
     // Set only while the program itself ends: every other close request (Alt+F4, a close message) is refused.
     bool FQuitting = false;
 };
 
 extern TForm1* Form1;
-
-// Take numbers run from 1 to this.
-constexpr int MaxTakeNumber = 999;

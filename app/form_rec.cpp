@@ -1,7 +1,9 @@
 #include "app/form_rec.h"
 
 #include "app/RegWork.h"
+#include "app/TakeName.h"
 #include "app/Unit1.h"
+#include "framework/Dialogs.h"
 #include "framework/SysUtils.h"
 
 TForm2* Form2 = nullptr;
@@ -63,16 +65,83 @@ void TForm2::ShowMeterImage(int index)
 void TForm2::FormShow(TObject* Sender)
 {
     FTakeEnded = false;
+    FStartFailure.clear();
     Clock.Reset();
     PreviousLevel = kInitialMeterLevel;
     LCDLabel1->SetCaption("00:00");
     ShowMeterImage(0);
-    SetCaption("Recording " + TakeFileName());
-    // Raises "Cannot create file ..." to the default error display; the window then stays at 00:00 until
-    // Stop or Cancel.
-    Audio1->Recorder().CreateWaveFile(TakeFileName());
+    const std::string path = TakeFileName();
+    SetCaption("Recording " + path);
+    TRecorder& recorder = Audio1->Recorder();
+    try {
+        recorder.CreateWaveFile(path);
+    } catch (const Exception& e) {
+        const auto* create = dynamic_cast<const EFCreateError*>(&e);
+        if (create && create->ErrorCode == ERROR_FILE_EXISTS) {
+            FTakeEnded = true;
+            SetModalResult(mrNameTaken);
+            PostMessageA(Handle(), WM_NULL, 0, 0);  // the modal loop looks at the result after a message
+            return;
+        }
+        FailStart(e.Message());
+        return;
+    }
+    if (!recorder.StartRecording()) {
+        const std::string cause = Audio1->ErrorMessage();
+        recorder.StopRecording();
+        DeleteFileA(path.c_str());  // only its header: the number stays free
+        FailStart(cause);
+        return;
+    }
     Timer1->SetEnabled(true);
-    Audio1->Recorder().StartRecording();
+}
+
+void TForm2::FailStart(const std::string& cause)
+{
+    Timer1->SetEnabled(false);
+    FStartFailure = cause;
+    FTakeEnded = true;
+    SetModalResult(mrStartFailed);
+    PostMessageA(Handle(), WM_NULL, 0, 0);
+}
+
+void TForm2::EndBrokenTake(TRecordFault fault)
+{
+    Timer1->SetEnabled(false);
+    TRecorder& recorder = Audio1->Recorder();
+    const std::string cause = Audio1->ErrorMessage();
+    recorder.StopRecording();
+    const std::string path = TakeFileName();
+    const std::uint64_t bytes = recorder.RecordedBytes();
+    const WAVEFORMATEX* format = recorder.WaveFormat();
+    if (bytes == 0 || !format || !format->nAvgBytesPerSec) {
+        // Nothing was recorded at all: as if the take had never started.
+        DeleteFileA(path.c_str());
+        FailStart(cause);
+        return;
+    }
+    const std::uint64_t seconds = bytes / format->nAvgBytesPerSec;
+    Clock.SetElapsed(seconds);
+    LCDLabel1->SetCaption(Clock.Caption());
+    std::string what;
+    switch (fault) {
+    case rfNoSound: what = "No sound has come from the input device for 2 seconds"; break;
+    case rfSoundLost: what = "The take file could not be written fast enough, and sound was lost"; break;
+    case rfSizeLimit: what = "The take has reached the 4 GB size limit of a WAV file"; break;
+    default: what = "The take could not go on (" + cause + ")"; break;
+    }
+    what += ", so it has stopped.";
+    ShowMessageBox(what + "\n\n" + path + " keeps the " + DurationText(seconds) +
+                       " recorded until then.\n\nStop keeps the take, Cancel deletes it.",
+                   Application->Title(), MB_OK | MB_ICONWARNING);
+}
+
+void TForm2::WndProc(TMessage& Message)
+{
+    // The session really ends (another program could still have cancelled it at the query): the take is
+    // finished as Stop would finish it.
+    if (Message.Msg == WM_ENDSESSION && Message.WParam && Visible() && !FTakeEnded) HBtnStopClick(this);
+    TForm::WndProc(Message);
 }
 
 void TForm2::ReadLevel(int& left, int& right)
@@ -83,6 +152,10 @@ void TForm2::ReadLevel(int& left, int& right)
 
 void TForm2::Timer1Timer(TObject* Sender)
 {
+    if (const TRecordFault fault = Audio1->Recorder().CheckFault(GetTickCount()); fault != rfNone) {
+        EndBrokenTake(fault);
+        return;
+    }
     Clock.Tick();
     LCDLabel1->SetCaption(Clock.Caption());
     int left = 0, right = 0;

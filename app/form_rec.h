@@ -37,6 +37,14 @@ public:
 
     // The take being recorded (the main window's TakeFileName).
     std::string TakeFileName() const;
+    // Why the last take could not start, in words for the user; empty when it started. The take launch shows
+    // it once this window is gone.
+    const std::string& StartFailure() const { return FStartFailure; }
+    // Modal results besides Stop's mrOk: the take could not start (mrAbort), or another program made a file
+    // of the take's name since it was chosen (mrRetry: the next free number is tried).
+    static constexpr TModalResult mrStartFailed = mrAbort, mrNameTaken = mrRetry;
+
+    void WndProc(TMessage& Message) override;
 
     // State shared by the handlers; tests look at it.
     TTakeClock Clock;
@@ -50,10 +58,17 @@ private:
     // This tick's left and right peaks: the mixer's peak meter, or, where the mixer has none, the peak of the
     // most recently captured buffer.
     void ReadLevel(int& left, int& right);
+    // Ends a take that never got going: no file is left, the window closes, the launch shows cause.
+    void FailStart(const std::string& cause);
+    // The sound or the file failed during the take: the file keeps what was recorded, the clock shows its
+    // length, and the user is told; Stop or Cancel then end the take as always.
+    void EndBrokenTake(TRecordFault fault);
 
     std::unique_ptr<TBitmap> MeterBitmap;
-    // Set by Stop and Cancel: only they end a take, so only they may close the window.
+    // Set by Stop and Cancel (and by a take that could not start): only they end a take, so only they may
+    // close the window.
     bool FTakeEnded = false;
+    std::string FStartFailure;
 };
 
 extern TForm2* Form2;

@@ -54,14 +54,19 @@ void TAudio::SetMixerDeviceID(int value)
     if (FMixer->EnumerateMixer(static_cast<UINT>(value))) FMixer->SetActive(true);
 }
 
-bool TAudio::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result)
+bool TAudio::HandleMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
 {
     result = 0;
     switch (msg) {
     case WM_QUERYENDSESSION:
-        // The take is finished now, while the machine is still up; the log-off may go on.
-        StopAll();
+        // Another program may still cancel the log-off, so the take goes on; but should the session end, the
+        // file on disk already holds all of it.
+        FRecorder->FlushTake(kSessionFlushMs);
         result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        // The session really ends: the take is finished while the machine is still up.
+        if (wParam) StopAll();
         return true;
     case MM_WOM_OPEN: FPlayer->SetIsActive(true); return true;
     case MM_WOM_CLOSE: FPlayer->SetIsActive(false); return true;

@@ -45,9 +45,11 @@ public:
     std::uint32_t FormatSize() const { return FFormatSize; }
     HWND NotifyWindow() const { return FWindow ? FWindow->Handle() : nullptr; }
 
-    // Steps 1 and 2 of destruction: the player and the recorder stopped, an open take file finished. Run on
-    // the platform's shut-down query; the component stays usable afterwards.
+    // Steps 1 and 2 of destruction: the player and the recorder stopped, an open take file finished. Run when
+    // the session ends; the component stays usable afterwards.
     void StopAll();
+    // How long the session's end query waits for a stalled take file to take what is queued.
+    static constexpr unsigned kSessionFlushMs = 3000;
 
     bool SetProperty(const std::string& name, const TLayoutValue& value) override;
 

@@ -6,6 +6,9 @@
 
 const char TRecorder::kSizeLimitText[] = "Wave file size limit reached, further buffers discarded";
 const char TRecorder::kWriteErrorText[] = "Error writing wave file: ";
+const char TRecorder::kNoSoundText[] = "No sound from the input device for 2 seconds";
+const char TRecorder::kDeviceClosedText[] = "The input device closed";
+const char TRecorder::kSoundLostText[] = "Sound lost: the wave file was not written fast enough";
 
 namespace {
 std::string WaveInText(const char* fixed, MMRESULT code)
@@ -17,6 +20,12 @@ std::string WaveInText(const char* fixed, MMRESULT code)
     return out;
 }
 
+// Bytes the device put in a returned buffer: never more than the buffer holds, whatever the header says.
+std::uint32_t RecordedIn(const WAVEHDR& header, std::uint32_t bufferBytes)
+{
+    return header.dwBytesRecorded < bufferBytes ? header.dwBytesRecorded : bufferBytes;
+}
+
 bool TruncateFile(TStream& stream, std::uint64_t size)
 {
     stream.Seek(static_cast<std::int64_t>(size), soBeginning);
@@ -26,8 +35,8 @@ bool TruncateFile(TStream& stream, std::uint64_t size)
 
 TRecorder::TRecorder(TAudio& owner) : TAudioSettings(owner)
 {
-    FAppender.Truncate = TruncateFile;
-    FAppender.LastError = [] { return static_cast<unsigned long>(GetLastError()); };
+    FWriter.Appender().Truncate = TruncateFile;
+    FWriter.Appender().LastError = [] { return static_cast<unsigned long>(GetLastError()); };
     FWindow = std::make_unique<THiddenWindow>(
         [this](UINT msg, WPARAM w, LPARAM l, LRESULT& r) { return HandleMessage(msg, w, l, r); });
 }
@@ -82,6 +91,9 @@ bool TRecorder::OpenRecorder()
         FOwner.SetErrorMessage("Error adding next input buffer");
         return false;
     }
+    FDeviceClosed = false;
+    FDeviceRefused = false;
+    FFault = rfNone;
     return true;
 }
 
@@ -100,6 +112,8 @@ bool TRecorder::StartRecording()
             return false;
         }
     }
+    FLastActivity = GetTickCount();
+    FRecording = true;
     return true;
 }
 
@@ -110,11 +124,17 @@ bool TRecorder::AddInputBuffer()
     FProcessed[FAddIndex] = false;
     MMRESULT r = waveInAddBuffer(FWaveIn, h, sizeof(WAVEHDR));
     if (r != MMSYSERR_NOERROR) {
+        const bool recording = FRecording;
         StopRecording();
         StoreError("Error adding input buffer", r);
+        // The take keeps what it has; the recording window tells the user.
+        FDeviceRefused = recording;
         return false;
     }
     FAddIndex = NextSlot(FAddIndex);
+    // A device that has its buffers back is given time to fill them before the watchdog counts silence
+    // (after the main thread was busy, several come back at once).
+    FLastActivity = GetTickCount();
     return true;
 }
 
@@ -124,24 +144,32 @@ bool TRecorder::CloseRecorder()
         FOwner.SetErrorMessage("Recorder already closed");
         return true;
     }
+    // A device that lost its source or its sound server fails the reset and keeps its buffers for ever. It is
+    // closed all the same: a handle kept open would make every later take record nothing, without an error,
+    // while a new open records again once the input is back.
+    bool result = true;
     if (waveInReset(FWaveIn) != MMSYSERR_NOERROR) {
         FOwner.SetErrorMessage("Error in waveInReset");
-        return false;
-    }
-    for (int i = 0; i < kRingSlots; ++i) {
-        MMRESULT r = waveInUnprepareHeader(FWaveIn, FHeaders[i].get(), sizeof(WAVEHDR));
-        if (r != MMSYSERR_NOERROR) {
-            StoreError("Error in waveInUnprepareHeader", r);
-            return false;
+        result = false;
+    } else {
+        for (int i = 0; i < kRingSlots && result; ++i) {
+            MMRESULT r = waveInUnprepareHeader(FWaveIn, FHeaders[i].get(), sizeof(WAVEHDR));
+            if (r != MMSYSERR_NOERROR) {
+                StoreError("Error in waveInUnprepareHeader", r);
+                result = false;
+            }
         }
     }
-    if (waveInClose(FWaveIn) != MMSYSERR_NOERROR) {
+    FClosing = true;
+    const MMRESULT closed = waveInClose(FWaveIn);
+    FClosing = false;
+    if (closed != MMSYSERR_NOERROR) {
         FOwner.SetErrorMessage("Error closing input device");
         return false;
     }
     FWaveIn = nullptr;
     FIsOpen = false;
-    return true;
+    return result;
 }
 
 void TRecorder::WaitForCallback() const
@@ -153,6 +181,7 @@ void TRecorder::WaitForCallback() const
 bool TRecorder::StopRecording()
 {
     FIsActive = false;
+    FRecording = false;
     const bool wasOpen = FIsOpen;
     bool result = CloseRecorder();
     WaitForCallback();
@@ -182,7 +211,11 @@ void CALLBACK TRecorder::WaveInCallback(HWAVEIN, UINT message, DWORD_PTR instanc
     if (!self) return;
     switch (message) {
     case WIM_OPEN: self->FIsActive = true; break;
-    case WIM_CLOSE: self->FIsActive = false; break;
+    case WIM_CLOSE:
+        // Not asked for by CloseRecorder: the device went away (a driver or sound server ended it).
+        if (!self->FClosing && self->FIsActive) self->FDeviceClosed = true;
+        self->FIsActive = false;
+        break;
     case WIM_DATA: self->ProcessBuffer(); break;
     default: break;
     }
@@ -198,8 +231,16 @@ void TRecorder::ProcessBuffer() noexcept
     const int slot = FDoneIndex.load();
     std::uint8_t* data = FBuffers[slot].get();
     std::uint8_t* right = FHalfBuffers[slot].get();
-    const std::uint32_t n = FHeaders[slot]->dwBytesRecorded & 0xFFFF;
-    if (n > 0) FLastPeak.store(BufferPeak(data, n, FBitsPerSample), std::memory_order_relaxed);
+    const std::uint32_t n = RecordedIn(*FHeaders[slot], FBufferBytes);
+    // A stop under way may have taken this buffer already (when this thread came late); then it is not ours.
+    if (n > 0 && !ClaimSlot(slot) && !FIsActive) {
+        FInCallback.fetch_sub(1);
+        return;
+    }
+    if (n > 0) {
+        FLastActivity = GetTickCount();
+        FLastPeak.store(BufferPeak(data, n, FBitsPerSample), std::memory_order_relaxed);
+    }
     try {
         if (CheckTrigger(data, n)) {
             AppendToFile(data, n);
@@ -221,7 +262,6 @@ void TRecorder::ProcessBuffer() noexcept
         }
     }
     if (n > 0) {
-        FProcessed[slot] = true;
         PostMessageA(NotifyWindow(), kBufferDoneMessage, 0, 0);
         FDoneIndex.store(NextSlot(slot));
         FBuffersDone.fetch_add(1);
@@ -229,25 +269,19 @@ void TRecorder::ProcessBuffer() noexcept
     FInCallback.fetch_sub(1);
 }
 
-bool TRecorder::AppendToFile(const std::uint8_t* data, std::uint32_t n) noexcept
+void TRecorder::AppendToFile(const std::uint8_t* data, std::uint32_t n) noexcept
 {
-    if (!FAppending) return false;
-    TWaveAppender::TResult r = FAppender.Append(data, n);
-    if (r == TWaveAppender::arOk) return true;
-    FAppendErrorCode = r == TWaveAppender::arWriteFailed ? FAppender.ErrorCode : 0;
-    FAppendFailure = r;
-    FAppending = false;
-    return false;
+    if (FFileOpen) FWriter.Push(data, n);
 }
 
 void TRecorder::AppendReturnedBuffers() noexcept
 {
     int slot = FDoneIndex.load();
     for (int i = 0; i < kRingSlots; ++i, slot = NextSlot(slot)) {
-        const std::uint32_t n = FHeaders[slot]->dwBytesRecorded & 0xFFFF;
-        if (FProcessed[slot] || n == 0) continue;
-        FProcessed[slot] = true;
-        if (CheckTrigger(FBuffers[slot].get(), n) && AppendToFile(FBuffers[slot].get(), n)) FTailBytes += n;
+        const std::uint32_t n = RecordedIn(*FHeaders[slot], FBufferBytes);
+        if (n == 0 || !ClaimSlot(slot)) continue;
+        if (CheckTrigger(FBuffers[slot].get(), n) && FFileOpen && FWriter.Push(FBuffers[slot].get(), n))
+            FTailBytes += n;
     }
 }
 
@@ -273,15 +307,54 @@ bool TRecorder::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result)
     return true;
 }
 
+TRecordFault TRecorder::CheckFault(DWORD now)
+{
+    if (FFault != rfNone) {
+        // Stays the last text, whatever a stop stored meanwhile.
+        if (!FFaultText.empty()) FOwner.SetErrorMessage(FFaultText);
+        return FFault;
+    }
+    std::string text;
+    switch (FWriter.State()) {
+    case TTakeWriter::twSoundLost: FFault = rfSoundLost; text = kSoundLostText; break;
+    case TTakeWriter::twSizeLimit: FFault = rfSizeLimit; text = kSizeLimitText; break;
+    case TTakeWriter::twWriteFailed:
+        FFault = rfWriteFailed;
+        text = kWriteErrorText + (FWriter.ErrorCode() ? SysErrorMessage(FWriter.ErrorCode()) : std::string());
+        break;
+    default: break;
+    }
+    if (FFault == rfNone && FDeviceRefused) {
+        FFault = rfDeviceLost;  // its text is stored already
+    } else if (FFault == rfNone && FRecording && FDeviceClosed) {
+        FFault = rfDeviceLost;
+        text = kDeviceClosedText;
+    } else if (FFault == rfNone && FRecording &&
+               static_cast<int>(now - FLastActivity.load()) >= int(FBuffersDone ? kNoSoundMs : kFirstSoundMs)) {
+        FFault = rfNoSound;
+        text = kNoSoundText;
+    }
+    if (FFault != rfNone) FFaultText = text.empty() ? FOwner.ErrorMessage() : text;
+    if (!text.empty()) FOwner.SetErrorMessage(text);
+    return FFault;
+}
+
+std::uint64_t TRecorder::RecordedBytes() const
+{
+    const std::uint64_t size = FWriter.FileSize();
+    return size > kWaveHeaderSize ? size - kWaveHeaderSize : 0;
+}
+
+bool TRecorder::FlushTake(unsigned ms)
+{
+    if (!FFileOpen || !FWaveStream) return true;
+    const bool written = FWriter.WaitWritten(ms);
+    return FWaveStream->Flush() && written;
+}
+
 void TRecorder::ReportCallbackFailures()
 {
-    int failure = FAppendFailure.exchange(TWaveAppender::arOk);
-    if (failure == TWaveAppender::arLimit) {
-        FOwner.SetErrorMessage(kSizeLimitText);
-    } else if (failure == TWaveAppender::arWriteFailed) {
-        DWORD code = FAppendErrorCode.load();
-        FOwner.SetErrorMessage(code ? kWriteErrorText + SysErrorMessage(code) : std::string(kWriteErrorText));
-    }
+    CheckFault(GetTickCount());
     if (FCallbackExceptionReady.load(std::memory_order_acquire)) {
         std::exception_ptr e = std::move(FCallbackException);
         FCallbackException = nullptr;
@@ -298,7 +371,6 @@ void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStre
     if (fileName.empty()) {
         // No new file: the open one is finished rather than left growing under the next buffers.
         if (FFileOpen) FinishWaveFile();
-        FAppending = false;
         FFileOpen = false;
         return;
     }
@@ -306,35 +378,44 @@ void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStre
     char full[MAX_PATH];
     DWORD len = GetFullPathNameA(fileName.c_str(), sizeof full, full, nullptr);
     std::string name = len > 0 && len < sizeof full ? std::string(full, len) : fileName;
-    std::unique_ptr<TFileStream> stream =
-        FStreamFactory ? FStreamFactory(name) : std::make_unique<TFileStream>(name, fmCreate);
+    // A take never replaces a file: one made since its name was chosen makes this fail (ERROR_FILE_EXISTS).
+    // A whole file written from streams replaces one of its name.
+    std::unique_ptr<TFileStream> stream = FStreamFactory ? FStreamFactory(name)
+                                                         : std::make_unique<TFileStream>(name, data ? fmCreate : fmCreateNew);
     TWaveFormatRecord format = MakeWaveFormat(FChannels, FBitsPerSample, FSampleRate);
     if (FWaveFormat) std::memcpy(&format, FWaveFormat.get(), sizeof format);
     TWaveHeader header = MakeWaveHeader(FChannels, FSampleRate, format);
-    stream->WriteBuffer(header.data(), static_cast<long>(header.size()));
+    try {
+        stream->WriteBuffer(header.data(), static_cast<long>(header.size()));
+    } catch (const Exception&) {
+        // Not even the header fits (a full drive): no empty file is left behind under a take's name.
+        stream.reset();
+        DeleteFileA(name.c_str());
+        throw;
+    }
     FWaveStream = std::move(stream);
-    FFileOpen = true;
     if (!data) {
-        FAppender.Start(FWaveStream.get(), kWaveHeaderSize);
-        FAppendFailure = TWaveAppender::arOk;
-        FAppending = true;
+        FFault = rfNone;
+        FWriter.Start(FWaveStream.get(), kWaveHeaderSize, FBufferBytes ? FBufferBytes : 0xFFFF);
+        FFileOpen = true;
         return;
     }
+    FFileOpen = true;
     WriteWaveData(*FWaveStream, *data, right, FBitsPerSample);
     FinishWaveFile();
 }
 
 void TRecorder::FinishWaveFile()
 {
-    FAppending = false;
+    // The callback stops handing data on first; the writer then writes out what it was given.
+    FFileOpen = false;
     WaitForCallback();
-    FAppender.Stop();
+    FWriter.Finish();
     if (FWaveStream) {
         std::int64_t size = FWaveStream->Seek(0, soEnd);
         if (size >= 0) PatchWaveSizes(*FWaveStream, static_cast<std::uint64_t>(size));
         FWaveStream.reset();
     }
-    FFileOpen = false;
 }
 
 bool TRecorder::SetProperty(const std::string& name, const TLayoutValue& value)

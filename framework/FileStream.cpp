@@ -14,11 +14,13 @@ std::string SysErrorMessage(DWORD code)
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName)
 {
-    if (mode == fmCreate) {
-        FHandle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (FHandle == INVALID_HANDLE_VALUE)
-            throw EFCreateError(FormatStr("Cannot create file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())}));
+    if (mode == fmCreate || mode == fmCreateNew) {
+        FHandle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              mode == fmCreate ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (FHandle == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            throw EFCreateError(FormatStr("Cannot create file \"%s\". %s", {fileName, SysErrorMessage(code)}), code);
+        }
         return;
     }
     static const DWORD access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
@@ -63,3 +65,5 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
 }
 
 bool TFileStream::Truncate() { return SetEndOfFile(FHandle) != FALSE; }
+
+bool TFileStream::Flush() { return FlushFileBuffers(FHandle) != FALSE; }

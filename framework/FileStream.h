@@ -9,6 +9,7 @@
 
 enum : unsigned {
     fmCreate = 0xFFFF,
+    fmCreateNew = 0xFFFE,  // as fmCreate, but fails (ERROR_FILE_EXISTS) rather than replace a file
     fmOpenRead = 0x0000,
     fmOpenWrite = 0x0001,
     fmOpenReadWrite = 0x0002,
@@ -22,7 +23,7 @@ std::string SysErrorMessage(DWORD code);
 
 class TFileStream : public TStream {
 public:
-    // Raises EFCreateError or EFOpenError with the platform's reason when the file cannot be had.
+    // Raises EFCreateError or EFOpenError with the platform's reason (and its code) when the file cannot be had.
     TFileStream(const std::string& fileName, unsigned mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
@@ -35,6 +36,8 @@ public:
     const std::string& FileName() const { return FFileName; }
     // Cuts the file at the current position.
     bool Truncate();
+    // Has the system write what it holds of the file to the disk.
+    bool Flush();
 
 private:
     HANDLE FHandle = INVALID_HANDLE_VALUE;

@@ -30,7 +30,14 @@ public:
     EInvalidCast() : Exception("Invalid class typecast") {}
 };
 class EOutOfResources : public Exception { using Exception::Exception; };
-class EFCreateError : public Exception { using Exception::Exception; };
+class EFCreateError : public Exception {
+public:
+    explicit EFCreateError(const std::string& message, unsigned long errorCode = 0)
+        : Exception(message), ErrorCode(errorCode)
+    {
+    }
+    unsigned long ErrorCode;  // the platform's reason, when it gave one
+};
 class EFOpenError : public Exception { using Exception::Exception; };
 class EReadError : public Exception { using Exception::Exception; };
 class EWriteError : public Exception { using Exception::Exception; };

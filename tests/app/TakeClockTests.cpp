@@ -23,7 +23,7 @@ TEST(TakeClock, CountsTenTicksPerSecondAndWrapsAfterAnHour)
     EXPECT_EQ(AfterTicks(36000), "00:00");
 }
 
-TEST(TakeClock, ResetStartsAgainFromZero)
+TEST(TakeClock, ResetStartsAgainFromZeroAndALengthOfAudioCanBeShown)
 {
     TTakeClock clock;
     for (int i = 0; i < 1234; ++i) clock.Tick();
@@ -31,6 +31,14 @@ TEST(TakeClock, ResetStartsAgainFromZero)
     EXPECT_EQ(clock.Caption(), "00:00");
     clock.Tick();
     EXPECT_EQ(clock.Tenths, 1);
+    clock.SetElapsed(187);
+    EXPECT_EQ(clock.Caption(), "03:07");
+    EXPECT_EQ(clock.Tenths, 0);
+    clock.SetElapsed(3600 + 61);
+    EXPECT_EQ(clock.Caption(), "01:01");
+    EXPECT_EQ(DurationText(187), "03:07");
+    EXPECT_EQ(DurationText(3599), "59:59");
+    EXPECT_EQ(DurationText(3600 + 61), "1:01:01");
 }
 
 // Feeds steady readings through the meter as the window's timer does, from a take's start.

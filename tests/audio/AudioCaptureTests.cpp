@@ -274,6 +274,7 @@ TEST(Capture, RealTakeHoldsTheToneWithoutGaps)
     // file holds every buffer in order, without a gap or a stale buffer.
     std::printf("[ capture  ] second take; the first ended with slot %d next\n", rec.DoneIndex());
     delivered = 0;
+    DeleteFileA(path.c_str());
     rec.CreateWaveFile(path);
     DWORD t1 = GetTickCount();
     ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
@@ -291,7 +292,7 @@ TEST(Capture, RealTakeHoldsTheToneWithoutGaps)
     DeleteFileA(path.c_str());
 }
 
-TEST(Capture, ShutdownQueryAndDestructionFinishTheTake)
+TEST(Capture, SessionEndAndDestructionFinishTheTake)
 {
     if (!HaveInputDevice()) GTEST_SKIP() << "no wave-input device";
     auto audio = std::make_unique<TAudio>(nullptr);
@@ -300,14 +301,28 @@ TEST(Capture, ShutdownQueryAndDestructionFinishTheTake)
     std::string path = TempPath("query.wav");
     rec.CreateWaveFile(path);
     ASSERT_TRUE(rec.StartRecording()) << audio->ErrorMessage();
-    PumpMessages(300);
-    // The log-off may go on, and the take is finished first.
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 5000 && rec.BuffersDone() < 1;) PumpMessages(10);
+    // The query: the log-off may go on, and the file on disk holds the take so far; but the take goes on.
     EXPECT_EQ(TRUE, SendMessageA(audio->NotifyWindow(), WM_QUERYENDSESSION, 0, 0));
-    EXPECT_FALSE(rec.IsOpen());
-    EXPECT_FALSE(rec.FileOpen());
     TWavInfo w = ParseWav(ReadWholeFile(path));
     EXPECT_TRUE(w.Valid);
+    EXPECT_GE(w.DataSize, 32768u);
     EXPECT_EQ(w.FileSize - 44, w.DataSize);
+    // Another program cancelled the log-off: the take still grows.
+    SendMessageA(audio->NotifyWindow(), WM_ENDSESSION, FALSE, 0);
+    const unsigned done = rec.BuffersDone();
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 5000 && rec.BuffersDone() <= done;) PumpMessages(10);
+    EXPECT_GT(rec.BuffersDone(), done);
+    EXPECT_TRUE(rec.FileOpen());
+    // The session ends: the take is finished.
+    SendMessageA(audio->NotifyWindow(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(rec.IsOpen());
+    EXPECT_FALSE(rec.FileOpen());
+    w = ParseWav(ReadWholeFile(path));
+    EXPECT_TRUE(w.Valid);
+    EXPECT_GE(w.DataSize, 2 * 32768u);
+    EXPECT_EQ(w.FileSize - 44, w.DataSize);
+    DeleteFileA(path.c_str());
 
     // Still usable: a new take, then the component destroyed while it runs.
     rec.CreateWaveFile(path);

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "audio/AudioFormat.h"
+#include "audio/TakeWriter.h"
 #include "audio/WaveFile.h"
 
 namespace {
@@ -32,6 +36,17 @@ public:
         long n = count < Budget ? count : Budget;
         Budget -= n;
         return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
+    }
+};
+
+// Writes wait while the stream is held, as a stalled disk does.
+class THeldStream : public TLimitedStream {
+public:
+    std::atomic<bool> Held{false};
+    long Write(const void* buffer, long count) override
+    {
+        while (Held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return TLimitedStream::Write(buffer, count);
     }
 };
 
@@ -277,4 +292,66 @@ TEST(WaveFile, AppenderLimitAndFailedWrites)
 
     TWaveAppender none;
     EXPECT_EQ(TWaveAppender::arWriteFailed, none.Append(buffer.data(), 1));
+}
+
+TEST(TakeWriter, QueuedBlocksReachTheFileInOrderAndEveryFailureEndsTheTake)
+{
+    TWaveHeader h = MakeWaveHeader(Mono, 8000, MakeWaveFormat(Mono, _8, 8000));
+    std::vector<std::uint8_t> blocks[6];
+    for (int i = 0; i < 6; ++i) blocks[i].assign(100, static_cast<std::uint8_t>(i + 1));
+
+    // The file is held: four blocks wait in the queue, the fifth finds it full and ends the take there.
+    THeldStream held;
+    held.Write(h.data(), 44);
+    held.Held = true;
+    TTakeWriter w;
+    w.Start(&held, 44, 100, 4);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(w.Push(blocks[i].data(), 100)) << i;
+    EXPECT_FALSE(w.Push(blocks[4].data(), 100));
+    EXPECT_EQ(TTakeWriter::twSoundLost, w.State());
+    held.Held = false;
+    EXPECT_FALSE(w.Push(blocks[5].data(), 100)) << "a take with a hole in it";
+    EXPECT_TRUE(w.WaitWritten(5000));
+    w.Finish();
+    ASSERT_EQ(44u + 400, held.Bytes().size());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(i + 1, held.Bytes()[44 + 100 * i + 99]) << i;
+    ExpectValidWave(held);
+    EXPECT_EQ(44u + 400, w.FileSize());
+    EXPECT_EQ(TTakeWriter::twSoundLost, w.State()) << "the end of a take keeps what ended it";
+
+    // The same writer again: a write fails half-way, the file is cut back, what was queued after it goes.
+    TLimitedStream full;
+    full.Write(h.data(), 44);
+    full.Budget = 100 + 8 + 30;
+    w.Appender().Truncate = TruncateMemory;
+    w.Appender().LastError = [] { return 112ul; };
+    w.Start(&full, 44, 100, 4);
+    EXPECT_EQ(TTakeWriter::twOpen, w.State());
+    for (int i = 0; i < 3; ++i) w.Push(blocks[i].data(), 100);
+    w.WaitWritten(5000);
+    EXPECT_EQ(TTakeWriter::twWriteFailed, w.State());
+    EXPECT_EQ(112ul, w.ErrorCode());
+    EXPECT_FALSE(w.Push(blocks[3].data(), 100));
+    w.Finish();
+    EXPECT_EQ(44u + 100, full.Bytes().size());
+    ExpectValidWave(full);
+
+    // A limit reached ends it as well; a take that ends normally is closed.
+    TLimitedStream limited;
+    limited.Write(h.data(), 44);
+    w.Appender().Limit = 44 + 150;
+    w.Start(&limited, 44, 100, 4);
+    w.Push(blocks[0].data(), 100);
+    w.Push(blocks[1].data(), 100);
+    w.Finish();
+    EXPECT_EQ(TTakeWriter::twSizeLimit, w.State());
+    w.Appender().Limit = kMaxWaveFileSize;
+    TLimitedStream whole;
+    whole.Write(h.data(), 44);
+    w.Start(&whole, 44, 100, 4);
+    w.Push(blocks[0].data(), 100);
+    w.Finish();
+    EXPECT_EQ(TTakeWriter::twClosed, w.State());
+    EXPECT_EQ(44u + 100, whole.Bytes().size());
+    EXPECT_FALSE(w.Push(blocks[1].data(), 100));
 }

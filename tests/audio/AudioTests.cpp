@@ -167,6 +167,86 @@ private:
     long FBudget;
 };
 
+// A take file whose writes wait while it is stalled, as on a slow share or a drive spinning up.
+class TStallingStream : public TFileStream {
+public:
+    explicit TStallingStream(const std::string& name)
+        : TFileStream(name, fmCreate), FGo(CreateEventA(nullptr, TRUE, TRUE, nullptr))
+    {
+    }
+    ~TStallingStream() override { CloseHandle(FGo); }
+    long Write(const void* buffer, long count) override
+    {
+        WaitForSingleObject(FGo, 10000);
+        return TFileStream::Write(buffer, count);
+    }
+    void Stall() { ResetEvent(FGo); }
+    void Go() { SetEvent(FGo); }
+
+private:
+    HANDLE FGo;
+};
+
+// A wave-input device of the test's own: every call succeeds, buffers come back only when the test delivers
+// them (Deliver), and the test can close it under the recorder or have it refuse buffers.
+class TFakeWaveIn {
+public:
+    TFakeWaveIn()
+    {
+        AddResult = MMSYSERR_NOERROR;
+        const std::pair<const char*, void*> calls[] = {
+            {"waveInOpen", reinterpret_cast<void*>(&Open)}, {"waveInPrepareHeader", reinterpret_cast<void*>(&Header)},
+            {"waveInUnprepareHeader", reinterpret_cast<void*>(&Header)}, {"waveInAddBuffer", reinterpret_cast<void*>(&Add)},
+            {"waveInStart", reinterpret_cast<void*>(&Device)}, {"waveInReset", reinterpret_cast<void*>(&Device)},
+            {"waveInClose", reinterpret_cast<void*>(&Close)}};
+        for (auto [name, standIn] : calls) {
+            FPatches.push_back(std::make_unique<TImportPatch>("winmm.dll", name, standIn));
+            EXPECT_TRUE(FPatches.back()->Active()) << name;
+        }
+    }
+    // The device goes away on its own, as when the sound server ends.
+    static void Vanish() { TRecorder::WaveInCallback(nullptr, WIM_CLOSE, Instance, 0, 0); }
+    static inline MMRESULT AddResult = MMSYSERR_NOERROR;
+
+private:
+    static MMRESULT WINAPI Open(LPHWAVEIN wave, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR instance, DWORD)
+    {
+        *wave = reinterpret_cast<HWAVEIN>(0x5A5A);
+        Instance = instance;
+        TRecorder::WaveInCallback(*wave, WIM_OPEN, instance, 0, 0);
+        return MMSYSERR_NOERROR;
+    }
+    static MMRESULT WINAPI Header(HWAVEIN, LPWAVEHDR, UINT) { return MMSYSERR_NOERROR; }
+    static MMRESULT WINAPI Add(HWAVEIN, LPWAVEHDR, UINT) { return AddResult; }
+    static MMRESULT WINAPI Device(HWAVEIN) { return MMSYSERR_NOERROR; }
+    static MMRESULT WINAPI Close(HWAVEIN wave)
+    {
+        TRecorder::WaveInCallback(wave, WIM_CLOSE, Instance, 0, 0);
+        return MMSYSERR_NOERROR;
+    }
+    static inline DWORD_PTR Instance = 0;
+    std::vector<std::unique_ptr<TImportPatch>> FPatches;
+};
+
+std::vector<std::uint8_t> Pattern(std::size_t bytes, int seed)
+{
+    std::vector<std::uint8_t> b(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) b[i] = static_cast<std::uint8_t>(seed * 31 + i % 251);
+    return b;
+}
+
+// The data of a take file is exactly these buffers, in this order.
+void ExpectTakeHolds(const std::string& path, const std::vector<std::vector<std::uint8_t>>& buffers)
+{
+    std::vector<std::uint8_t> expected, file = ReadWholeFile(path);
+    for (const auto& b : buffers) expected.insert(expected.end(), b.begin(), b.end());
+    TWavInfo w = ParseWav(file);
+    EXPECT_EQ(expected.size(), w.DataSize);
+    EXPECT_EQ(w.FileSize - 8, w.RiffSize);
+    ASSERT_EQ(44 + expected.size(), file.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + 44));
+}
+
 }  // namespace
 
 TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
@@ -506,19 +586,20 @@ TEST(AudioErrors, EachFailingStepOfTheInputDeviceStoresItsText)
         EXPECT_FALSE(rec.IsOpen()) << text;
     }
 
-    // Stopping: the device stays open until a stop succeeds.
-    ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
-    EXPECT_EQ(0, rec.AddIndex());  // all four buffers with the device
+    // Stopping: a failed reset or release is reported, but the device is closed all the same (a device that
+    // lost its sound server fails them, and only a new open records again); only a failed close keeps it.
     const TFailing stopping[] = {
         {[] { return Fail<TResetIn>("waveInReset", 0, MMSYSERR_NOMEM); }, "Error in waveInReset"},
         {[] { return Fail<TUnprepareIn>("waveInUnprepareHeader", 1, MMSYSERR_NOMEM); },
          InText("Error in waveInUnprepareHeader", MMSYSERR_NOMEM)},
         {[] { return Fail<TCloseIn>("waveInClose", 0, MMSYSERR_NOMEM); }, "Error closing input device"}};
     for (const auto& [fail, text] : stopping) {
+        ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
+        EXPECT_EQ(0, rec.AddIndex());  // all four buffers with the device
         auto p = fail();
         EXPECT_FALSE(rec.StopRecording()) << text;
         EXPECT_EQ(text, audio.ErrorMessage());
-        EXPECT_TRUE(rec.IsOpen()) << text;
+        EXPECT_EQ(text == "Error closing input device", rec.IsOpen()) << text;
     }
     audio.SetErrorMessage("");
     EXPECT_TRUE(rec.StopRecording());
@@ -656,6 +737,7 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     rec.SetFileSizeLimit(44 + 2 * 8192 + 100);
     for (int i = 0; i < 2; ++i) {
         Deliver(rec, buffer);
+        ASSERT_TRUE(rec.FlushTake(5000));
         TWavInfo w = ParseWav(ReadWholeFile(path));  // valid after every buffer
         EXPECT_EQ(w.FileSize - 8, w.RiffSize);
         EXPECT_EQ(8192u * (i + 1), w.DataSize);
@@ -663,8 +745,10 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     audio.SetErrorMessage("");
     Deliver(rec, buffer);
     Deliver(rec, buffer);
+    rec.FlushTake(5000);
     PumpMessages();
     EXPECT_EQ(TRecorder::kSizeLimitText, audio.ErrorMessage());
+    EXPECT_EQ(rfSizeLimit, rec.CheckFault(GetTickCount()));
     EXPECT_EQ(44u + 2 * 8192, ReadWholeFile(path).size());
     rec.FinishWaveFile();
     TWavInfo w = ParseWav(ReadWholeFile(path));
@@ -686,6 +770,8 @@ TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
     // Room made afterwards does not resume the take: it would have a hole in it.
     disk->Free(1 << 20);
     Deliver(rec, buffer);
+    rec.FlushTake(5000);
+    EXPECT_EQ(rfWriteFailed, rec.CheckFault(GetTickCount()));
     TWavInfo before = ParseWav(ReadWholeFile(full));
     EXPECT_EQ(44u + 8192, before.FileSize);
     EXPECT_EQ(8192u, before.DataSize);
@@ -766,6 +852,162 @@ TEST(RecorderCallback, NoAllocationAndHandlerErrorsReachTheMainThread)
     DeleteFileA(path.c_str());
 }
 
+TEST(RecorderCallback, AStalledFileHoldsUpNeitherCaptureNorStopAndLosesNothingUntilTheQueueIsFull)
+{
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();  // 8-bit mono, 8,192-byte buffers
+    rec.SetTriggered(true);
+    OpenForCallbacks(rec);
+    TStallingStream* file = nullptr;
+    rec.SetStreamFactory([&file](const std::string& name) {
+        file = new TStallingStream(name);
+        return std::unique_ptr<TFileStream>(file);
+    });
+    std::string path = TempPath("stalled.wav");
+
+    // Ten buffers while the file takes nothing: the capture thread never waits, and the stop waits for the
+    // file rather than drop what was captured.
+    rec.CreateWaveFile(path);
+    file->Stall();
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (int i = 0; i < 10; ++i) {
+        sent.push_back(Pattern(8192, i));
+        Deliver(rec, sent.back());
+    }
+    EXPECT_FALSE(rec.FlushTake(200));
+    std::thread later([&] {
+        Sleep(300);
+        file->Go();
+    });
+    EXPECT_EQ(rfNone, rec.CheckFault(GetTickCount()));
+    rec.StopRecording();
+    later.join();
+    ExpectTakeHolds(path, sent);
+    DeleteFileA(path.c_str());
+
+    // More than the queue holds: the take ends at the full queue, with everything before it, and says so.
+    rec.CreateWaveFile(path);
+    OpenForCallbacks(rec);
+    file->Stall();
+    sent.clear();
+    for (unsigned i = 0; i < kTakeQueueBlocks + 3; ++i) {
+        std::vector<std::uint8_t> b = Pattern(8192, 100 + i);
+        Deliver(rec, b);
+        if (i < kTakeQueueBlocks) sent.push_back(b);
+    }
+    EXPECT_EQ(rfSoundLost, rec.CheckFault(GetTickCount()));
+    EXPECT_EQ(TRecorder::kSoundLostText, audio.ErrorMessage());
+    file->Go();
+    rec.StopRecording();
+    ExpectTakeHolds(path, sent);
+    DeleteFileA(path.c_str());
+    TakeBufferDoneMessages(rec);
+}
+
+TEST(RecorderCallback, EachBufferReachesTheFileOnceWhateverTheCaptureThreadDoes)
+{
+    TFakeWaveIn device;
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    rec.SetTriggered(true);
+    ASSERT_TRUE(rec.AllocBuffers());
+    std::string path = TempPath("once.wav");
+    rec.CreateWaveFile(path);
+    ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
+    std::vector<std::uint8_t> first = Pattern(8192, 1), second = Pattern(8192, 2), tail = Pattern(5000, 3);
+    Deliver(rec, first);
+    PumpMessages();
+
+    // The capture thread is still busy with the second buffer (its handler hangs) when Stop gives up waiting
+    // for it; the buffer the device hands back unfinished at the stop goes to the file after it.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> entered{false};
+    audio.OnRecord = [&](TObject*, void*, void*, std::uint16_t) {
+        entered = true;
+        WaitForSingleObject(release, 10000);
+    };
+    const int slot = rec.DoneIndex();
+    std::memcpy(rec.Buffer(slot), second.data(), second.size());
+    rec.Header(slot)->dwBytesRecorded = 8192;
+    std::thread capture([&] {
+        TRecorder::WaveInCallback(nullptr, WIM_DATA, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    });
+    while (!entered) Sleep(1);
+    const int next = (slot + 1) % kRingSlots;
+    std::memcpy(rec.Buffer(next), tail.data(), tail.size());
+    rec.Header(next)->dwBytesRecorded = static_cast<DWORD>(tail.size());
+    EXPECT_TRUE(rec.StopRecording());
+    SetEvent(release);
+    capture.join();
+    CloseHandle(release);
+    EXPECT_EQ(tail.size(), rec.TailBytes());
+    ExpectTakeHolds(path, {first, second, tail});
+    DeleteFileA(path.c_str());
+}
+
+TEST(RecorderFaults, SilenceAClosedDeviceAndARefusedBufferEndTheTake)
+{
+    TFakeWaveIn device;
+    TAudio audio(nullptr);
+    TRecorder& rec = audio.Recorder();
+    rec.SetTriggered(true);
+    ASSERT_TRUE(rec.AllocBuffers());
+    std::string path = TempPath("fault.wav");
+    auto take = [&] {
+        DeleteFileA(path.c_str());
+        rec.CreateWaveFile(path);
+        ASSERT_TRUE(rec.StartRecording()) << audio.ErrorMessage();
+    };
+
+    // Silence is counted from the start (the first buffer may take longer), and from each buffer the device
+    // returns or is given back.
+    DWORD before = GetTickCount();
+    take();
+    EXPECT_EQ(rfNone, rec.CheckFault(before + TRecorder::kFirstSoundMs - 1));
+    Sleep(50);
+    before = GetTickCount();
+    Deliver(rec, Pattern(8192, 1));
+    EXPECT_EQ(rfNone, rec.CheckFault(before + TRecorder::kNoSoundMs - 1));
+    Sleep(50);
+    before = GetTickCount();
+    PumpMessages();  // the buffer goes back to the device
+    EXPECT_EQ(rfNone, rec.CheckFault(before + TRecorder::kNoSoundMs - 1));
+    const DWORD now = GetTickCount();
+    EXPECT_EQ(rfNoSound, rec.CheckFault(now + TRecorder::kNoSoundMs));
+    EXPECT_EQ(TRecorder::kNoSoundText, audio.ErrorMessage());
+    EXPECT_EQ(rfNoSound, rec.CheckFault(now));  // it stays
+    rec.StopRecording();
+    EXPECT_EQ(8192u, rec.RecordedBytes());
+    ExpectTakeHolds(path, {Pattern(8192, 1)});
+    // A stopped take is not watched; a new one starts without a fault.
+    EXPECT_EQ(rfNoSound, rec.CheckFault(now + 10 * TRecorder::kNoSoundMs));
+    take();
+    EXPECT_EQ(rfNone, rec.CheckFault(GetTickCount()));
+    EXPECT_EQ(rfNoSound, rec.CheckFault(GetTickCount() + TRecorder::kFirstSoundMs));
+    rec.StopRecording();
+    take();
+
+    // The device closes under the take (its own close at Stop is no fault).
+    TFakeWaveIn::Vanish();
+    EXPECT_EQ(rfDeviceLost, rec.CheckFault(GetTickCount()));
+    EXPECT_EQ(TRecorder::kDeviceClosedText, audio.ErrorMessage());
+    rec.StopRecording();
+    take();
+    rec.StopRecording();
+    EXPECT_EQ(rfNone, rec.CheckFault(GetTickCount()));
+
+    // The device refuses a buffer handed back: the take is stopped there, with the platform's reason.
+    take();
+    TFakeWaveIn::AddResult = MMSYSERR_NOMEM;
+    Deliver(rec, Pattern(8192, 2));
+    PumpMessages();
+    EXPECT_FALSE(rec.IsOpen());
+    EXPECT_EQ(rfDeviceLost, rec.CheckFault(GetTickCount()));
+    EXPECT_EQ(InText("Error adding input buffer", MMSYSERR_NOMEM), audio.ErrorMessage());
+    ExpectTakeHolds(path, {Pattern(8192, 2)});
+    DeleteFileA(path.c_str());
+}
+
 TEST(RecorderCallback, AWholeFileFromTwoMonoStreams)
 {
     TAudio audio(nullptr);
@@ -821,6 +1063,18 @@ TEST(RecorderCallback, ASecondTakeStartsTheRingAfresh)
     std::string path = TempPath("second.wav");
     std::vector<std::uint8_t> expected;
     for (int take = 1; take <= 2; ++take) {
+        if (take == 2) {
+            // A take never replaces a file, not even its own of before.
+            try {
+                rec.CreateWaveFile(path);
+                ADD_FAILURE() << "an existing file was replaced";
+            } catch (const EFCreateError& e) {
+                EXPECT_EQ(unsigned(ERROR_FILE_EXISTS), e.ErrorCode);
+            }
+            EXPECT_FALSE(rec.FileOpen());
+            EXPECT_EQ(44 + expected.size(), ReadWholeFile(path).size());
+            DeleteFileA(path.c_str());
+        }
         // The device is opened but not started, so only the buffers handed over here come back.
         rec.CreateWaveFile(path);
         ASSERT_TRUE(rec.OpenRecorder()) << audio.ErrorMessage();
@@ -1215,11 +1469,16 @@ TEST(Player, BlocksLoopsAndTheEnd)
     PumpMessages(100);
     EXPECT_EQ(1, counts.Ended);
 
-    // The shut-down query ends a playback, and so does the end of the component.
+    // The query alone leaves a playback alone (the log-off may still be cancelled); the end of the session
+    // ends it, and so does the end of the component.
     counts = {};
     ASSERT_TRUE(player.PlayStream(Source(11025 * 5, left), 0));
     PumpMessages(100);
-    SendMessageA(audio.NotifyWindow(), WM_QUERYENDSESSION, 0, 0);
+    EXPECT_EQ(TRUE, SendMessageA(audio.NotifyWindow(), WM_QUERYENDSESSION, 0, 0));
+    EXPECT_TRUE(player.IsOpen());
+    SendMessageA(audio.NotifyWindow(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(player.IsOpen());
+    SendMessageA(audio.NotifyWindow(), WM_ENDSESSION, TRUE, 0);
     EXPECT_FALSE(player.IsOpen());
     EXPECT_EQ(1, counts.Ended);
     {

@@ -54,7 +54,10 @@ std::string TempPath(const std::string& name)
 {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + "tw_audio_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+    // Takes never replace a file, so one left by an earlier run that failed goes first.
+    std::string path = std::string(dir) + "tw_audio_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+    DeleteFileA(path.c_str());
+    return path;
 }
 
 TWavInfo ParseWav(const std::vector<std::uint8_t>& b)

@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "app/RegWork.h"
+#include "app/TakeName.h"
 #include "app/Unit1.h"
 #include "controls/dirtree/DirTree.h"
 #include "controls/tray/SysTray.h"
@@ -36,6 +37,7 @@ protected:
     }
     void TearDown() override
     {
+        WhenMessageShown() = nullptr;
         delete Form;
         EmptyFolder();
         RemoveDirectoryA(Folder.c_str());
@@ -153,7 +155,19 @@ TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
     EXPECT_TRUE(ShownMessages()[0].Flags & MB_ICONERROR);
     EXPECT_TRUE(Form->Visible());
     EXPECT_FALSE(Form->TrayIcon->Enabled());
+    // A base name that would not make take files there is refused the same way, with its reason.
     Form->Edit1->SetText(Folder);
+    for (const char* bad : {"Meeting 10:30", "COM", "tab\there"}) {
+        ClearShown();
+        Form->Edit2->SetText(bad);
+        Form->Button1Click(nullptr);
+        ASSERT_EQ(ShownMessages().size(), 1u) << bad;
+        EXPECT_EQ(ShownMessages()[0].Text, BaseNameProblem(Folder, bad));
+        EXPECT_EQ(ShownMessages()[0].Caption, "Error");
+        EXPECT_TRUE(Form->Visible()) << bad;
+        EXPECT_FALSE(Form->TrayIcon->Enabled()) << bad;
+    }
+    Form->Edit2->SetText("");
     Form->Button1Click(nullptr);
     EXPECT_FALSE(Form->Visible());
     EXPECT_TRUE(Form->TrayIcon->Enabled());
@@ -240,7 +254,7 @@ TEST_F(Form1Test, AMissingFolderFallsBackToDriveC)
     EXPECT_EQ(Form->Edit1->Text(), "C:\\");  // the field is not changed
 }
 
-TEST_F(Form1Test, WhenEveryNumberIsTakenTheProgramEndsAndKeepsItsSettings)
+TEST_F(Form1Test, WhenEveryNumberIsTakenTheUserIsToldAndTheProgramGoesOn)
 {
     Create();
     for (int n = 1; n <= 998; ++n) Touch("record" + std::to_string(n) + ".wav");
@@ -258,13 +272,53 @@ TEST_F(Form1Test, WhenEveryNumberIsTakenTheProgramEndsAndKeepsItsSettings)
     EXPECT_EQ(windows, 0);
     EXPECT_EQ(Form->TakeFileName, "");
     ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, "Error creating file?");
+    EXPECT_EQ(ShownMessages()[0].Text, "All 999 take numbers for the base name \"record\" are used in " + Folder +
+                                           ".\n\nChoose another folder or base name in Options, or move some takes away.");
     EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
-    // Ended the way "&Quit" ends: the settings were written and the quit message is on its way.
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "record");
+    // The program goes on, and the icon works again.
     MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_TRUE(Form->TrayIcon->Enabled());
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "Record");
+}
+
+TEST_F(Form1Test, TheIconIsOffWhileTheFolderIsMissingIsSaidAndABadStoredBaseNameStartsNoTake)
+{
+    Create();
+    Form->Edit1->SetText(Folder + "gone\\");
+    Form->Edit2->SetText("twtest");
+    bool enabledDuringMessage = true;
+    WhenMessageShown() = [&] { enabledDuringMessage = Form->TrayIcon->Enabled(); };
+    int windows = 0;
+    Form->ShowRecordingWindow = [&] {
+        ++windows;
+        return 1;
+    };
+    Form->TrayIconClick(nullptr);
+    EXPECT_FALSE(enabledDuringMessage) << "a click during the message would start a second take";
+    EXPECT_EQ(windows, 1);
+    // A base name that never passed OK (edited in the registry) is refused before anything is created.
+    Form->Edit1->SetText(Folder);
+    Form->Edit2->SetText("..\\Escaped");
+    ShownMessages().clear();
+    Form->TrayIconClick(nullptr);
+    EXPECT_EQ(windows, 1);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_NE(ShownMessages()[0].Text.find("character \\"), std::string::npos) << ShownMessages()[0].Text;
+    EXPECT_TRUE(Form->TrayIcon->Enabled());
+}
+
+TEST_F(Form1Test, TheSessionsEndKeepsTheSettingsOnlyWhenItReallyEnds)
+{
+    Create();
+    Form->Edit1->SetText(Folder);
+    Form->Edit2->SetText("Ended");
+    SendMessageA(Form->Handle(), WM_QUERYENDSESSION, 0, 0);
+    SendMessageA(Form->Handle(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "Record");
+    SendMessageA(Form->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), Folder);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basename", ""), "Ended");
 }
 
 TEST_F(Form1Test, OnceTheWindowIsBeingDestroyedAClickOnTheIconStartsNoTake)

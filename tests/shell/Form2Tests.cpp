@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/TakeClock.h"
 #include "app/Unit1.h"
 #include "app/form_rec.h"
 #include "controls/tray/SysTray.h"
@@ -186,37 +187,111 @@ TEST_F(Form2Test, StopKeepsAValidTakeAndCancelDeletesIt)
     CancelASecondTake();
 }
 
-TEST_F(Form2Test, AFileThatCannotBeCreatedIsShownAndTheWindowStaysAtZero)
+TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
 {
-    ShowFor("bad?name1.wav");
-    ASSERT_EQ(ShownErrors().size(), 1u);
-    EXPECT_EQ(ShownErrors()[0].rfind("Cannot create file \"" + Folder + "bad?name1.wav\". ", 0), 0u)
-        << ShownErrors()[0];
+    // No such input device: the window closes by itself, the number stays free, the icon works again.
+    Rec->Audio1->SetAudioDeviceID(9);
+    Main->TrayIconClick(nullptr);
+    EXPECT_FALSE(Rec->Visible());
+    EXPECT_TRUE(Main->TrayIcon->Enabled());
+    EXPECT_EQ(GetFileAttributesA((Folder + "Record1.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    const TShownMessage& shown = ShownMessages()[0];
+    EXPECT_EQ(shown.Text.rfind("Recording could not start.\n\nCould not open the input device for recording: ", 0), 0u)
+        << shown.Text;
+    EXPECT_EQ(shown.Text.substr(shown.Text.size() - 20), "\n\nNothing was saved.");
+    EXPECT_EQ(shown.Caption, "Tape Wing");
+    EXPECT_TRUE(shown.Flags & MB_ICONERROR);
+    EXPECT_TRUE(ShownErrors().empty());
+
+    // The file cannot be created (a name the platform refuses, which only a hand-made setting could give).
+    Rec->Audio1->SetAudioDeviceID(-1);
+    Main->TakeFileName = Folder + "bad?name1.wav";
+    EXPECT_EQ(Rec->ShowModal(), TForm2::mrStartFailed);
+    EXPECT_EQ(Rec->StartFailure().rfind("Cannot create file \"" + Folder + "bad?name1.wav\". ", 0), 0u)
+        << Rec->StartFailure();
     EXPECT_FALSE(Rec->Timer1->Enabled());
-    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
-    Rec->HbtnCancelClick(nullptr);
-    EXPECT_EQ(Rec->ModalResult(), mrOk);
-    EXPECT_EQ(ShownErrors().size(), 1u);  // nothing to delete, nothing more to show
+
+    // The device stops before its first buffer: nothing was recorded, so it is told as a take that did not
+    // start, and no empty take is left.
+    ClearShown();
+    Rec->OnShow = [&](TObject* sender) {
+        Rec->FormShow(sender);
+        TRecorder::WaveInCallback(nullptr, WIM_CLOSE, reinterpret_cast<DWORD_PTR>(&Rec->Audio1->Recorder()), 0, 0);
+    };
+    Main->TrayIconClick(nullptr);
+    EXPECT_EQ(GetFileAttributesA((Folder + "Record1.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, std::string("Recording could not start.\n\n") + TRecorder::kDeviceClosedText +
+                                           "\n\nNothing was saved.");
+    EXPECT_TRUE(Main->TrayIcon->Enabled());
 }
 
-TEST_F(Form2Test, ARecorderThatCannotStartLeavesAHeaderOnlyTakeAndShowsNothing)
+TEST_F(Form2Test, AFileMadeByAnotherProgramSinceTheNameWasChosenIsNeverOverwritten)
 {
-    Rec->Audio1->SetAudioDeviceID(9);  // no such input device
-    ShowFor("Record1.wav");
+    bool made = false;
+    Rec->OnShow = [&](TObject* sender) {
+        // Between the search for a free number and the creation, another program makes Record1.wav.
+        if (!made) {
+            HANDLE h = CreateFileA((Folder + "Record1.wav").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            DWORD put = 0;
+            WriteFile(h, "theirs", 6, &put, nullptr);
+            CloseHandle(h);
+            made = true;
+        }
+        Rec->FormShow(sender);
+        if (Rec->Timer1->Enabled()) Rec->HBtnStopClick(nullptr);
+    };
+    Main->TrayIconClick(nullptr);
+    EXPECT_EQ(ReadAll(Folder + "Record1.wav").size(), 6u);
+    EXPECT_EQ(Main->TakeFileName, Folder + "Record2.wav");
+    std::vector<std::uint8_t> wav = ReadAll(Folder + "Record2.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(U32(wav, 40), wav.size() - 44);
+    EXPECT_TRUE(ShownMessages().empty());
     EXPECT_TRUE(ShownErrors().empty());
-    EXPECT_EQ(Rec->Audio1->ErrorMessage().rfind("Could not open the input device for recording: ", 0), 0u)
-        << Rec->Audio1->ErrorMessage();
-    EXPECT_TRUE(Rec->Timer1->Enabled());
-    for (int i = 0; i < 10; ++i) Rec->Timer1->Tick();
-    EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:01");
-    EXPECT_EQ(Rec->MeterImage, 0);
+}
+
+TEST_F(Form2Test, WhenTheDeviceStopsMidTakeTheUserIsToldAndTheTakeKeepsWhatWasRecorded)
+{
+    ShowFor("Record1.wav");
+    TRecorder& rec = Rec->Audio1->Recorder();
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 10000 && rec.RecordedBytes() < 32768;) PumpFor(20);
+    ASSERT_GE(rec.RecordedBytes(), 32768u);
+    TRecorder::WaveInCallback(nullptr, WIM_CLOSE, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
+    Rec->Timer1Timer(nullptr);
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_TRUE(Rec->Visible()) << "Stop and Cancel still end the take";
+    const std::uint64_t bytes = rec.RecordedBytes();
+    EXPECT_EQ(Rec->LCDLabel1->Caption(), DurationText(bytes / 176400));
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, std::string("The take could not go on (") + TRecorder::kDeviceClosedText +
+                                           "), so it has stopped.\n\n" + Folder + "Record1.wav keeps the " +
+                                           DurationText(bytes / 176400) +
+                                           " recorded until then.\n\nStop keeps the take, Cancel deletes it.");
+    EXPECT_TRUE(ShownMessages()[0].Flags & MB_ICONWARNING);
     Rec->HBtnStopClick(nullptr);
     std::vector<std::uint8_t> wav = ReadAll(Folder + "Record1.wav");
-    ASSERT_EQ(wav.size(), 44u);
-    EXPECT_EQ(U32(wav, 4), 36u);
-    EXPECT_EQ(U32(wav, 40), 0u);
+    EXPECT_EQ(wav.size(), 44 + bytes);
+    EXPECT_EQ(U32(wav, 40), bytes);
 
     CancelASecondTake();
+}
+
+TEST_F(Form2Test, OnlyTheRealEndOfTheSessionEndsTheTake)
+{
+    ShowFor("Record1.wav");
+    TRecorder& rec = Rec->Audio1->Recorder();
+    SendMessageA(Rec->Handle(), WM_QUERYENDSESSION, 0, 0);
+    SendMessageA(Rec->Handle(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(rec.IsOpen());
+    EXPECT_TRUE(Rec->Timer1->Enabled());
+    SendMessageA(Rec->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(rec.IsOpen());
+    EXPECT_FALSE(rec.FileOpen());
+    EXPECT_FALSE(Rec->Timer1->Enabled());
+    EXPECT_EQ(Rec->ModalResult(), mrOk);
+    EXPECT_EQ(ReadAll(Folder + "Record1.wav").size(), 44 + rec.RecordedBytes());
 }
 
 // The meter reads the peak meter of the mixer's second destination; where the mixer has none (as here), it

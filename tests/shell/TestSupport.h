@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,7 @@ struct TShownMessage {
 // Message boxes and default error displays since the last Clear.
 std::vector<TShownMessage>& ShownMessages();
 std::vector<std::string>& ShownErrors();
+// Runs while a message box is up (after it was recorded); ClearShown forgets it.
+std::function<void()>& WhenMessageShown();
 void ClearShown();
 // Runs the message loop until nothing is pending.

@@ -19,10 +19,17 @@ std::vector<std::string>& ShownErrors()
     return errors;
 }
 
+std::function<void()>& WhenMessageShown()
+{
+    static std::function<void()> then;
+    return then;
+}
+
 void ClearShown()
 {
     ShownMessages().clear();
     ShownErrors().clear();
+    WhenMessageShown() = nullptr;
 }
 
 int main(int argc, char** argv)
@@ -36,6 +43,7 @@ int main(int argc, char** argv)
     Application->SetTitle("Tape Wing");
     SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {
         ShownMessages().push_back({text, caption, flags});
+        if (WhenMessageShown()) WhenMessageShown()();
         return IDOK;
     });
     Application->OnException = [](const std::string& message) { ShownErrors().push_back(message); };
