@@ -87,7 +87,11 @@ void TForm2::FormShow(TObject* Sender)
         return;
     }
     if (!recorder.StartRecording()) {
-        const std::string cause = Audio1->ErrorMessage();
+        std::string cause = Audio1->ErrorMessage();
+        // The platform lists the inputs once per program: one connected later is seen only after a restart.
+        if (waveInGetNumDevs() == 0)
+            cause += "\n\nNo sound input was found when Tapewing started. If one has been connected since, quit "
+                     "Tapewing and start it again.";
         recorder.StopRecording();
         DeleteFileA(path.c_str());  // only its header: the number stays free
         FailStart(cause);

@@ -11,6 +11,7 @@
 #include "app/Unit1.h"
 #include "app/form_rec.h"
 #include "controls/tray/SysTray.h"
+#include "tests/support/ImportPatch.h"
 #include "tests/support/LentMeter.h"
 
 namespace {
@@ -59,6 +60,8 @@ void ExpectMeterShows(TForm2* form, int index)
         for (int x = 0; x < want.Width(); ++x) wrong += MeterPixel(form, x, y) != want.Canvas().Pixel(x, y);
     EXPECT_EQ(wrong, 0) << "image " << index;
 }
+
+UINT WINAPI NoInputs() { return 0; }
 
 constexpr TColor kUnlitBody = 0x6B4100;  // 0x00BBGGRR of (0, 65, 107)
 constexpr TColor kLitBody = 0xD1A78F;    // (143, 167, 209)
@@ -203,6 +206,15 @@ TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
     EXPECT_EQ(shown.Caption, "Tape Wing");
     EXPECT_TRUE(shown.Flags & MB_ICONERROR);
     EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(shown.Text.find("start it again"), std::string::npos);
+    {
+        // The platform found no input at all when the program started: only a restart can find one.
+        TImportPatch none("winmm.dll", "waveInGetNumDevs", reinterpret_cast<void*>(&NoInputs));
+        ASSERT_TRUE(none.Active());
+        Main->TrayIconClick(nullptr);
+    }
+    ASSERT_EQ(ShownMessages().size(), 2u);
+    EXPECT_NE(ShownMessages()[1].Text.find("quit Tapewing and start it again."), std::string::npos);
 
     // The file cannot be created (a name the platform refuses, which only a hand-made setting could give).
     Rec->Audio1->SetAudioDeviceID(-1);
