@@ -320,7 +320,8 @@ TRecordFault TRecorder::CheckFault(DWORD now)
     case TTakeWriter::twSizeLimit: FFault = rfSizeLimit; text = kSizeLimitText; break;
     case TTakeWriter::twWriteFailed:
         FFault = rfWriteFailed;
-        text = kWriteErrorText + (FWriter.ErrorCode() ? SysErrorMessage(FWriter.ErrorCode()) : std::string());
+        text = FWriter.ErrorCode() ? kWriteErrorText + SysErrorMessage(FWriter.ErrorCode())
+                                   : std::string(kWriteErrorText, std::strlen(kWriteErrorText) - 2);
         break;
     default: break;
     }

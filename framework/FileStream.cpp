@@ -50,10 +50,17 @@ long TFileStream::Read(void* buffer, long count)
 
 long TFileStream::Write(const void* buffer, long count)
 {
-    DWORD done = 0;
-    if (count <= 0 || !WriteFile(FHandle, buffer, static_cast<DWORD>(count), &done, nullptr))
-        return static_cast<long>(done);
-    return static_cast<long>(done);
+    // A drive that fills up may take part of a write without an error; the rest is asked for again, so a
+    // short write always leaves the platform's reason behind.
+    long total = 0;
+    while (total < count) {
+        DWORD done = 0;
+        const BOOL ok = WriteFile(FHandle, static_cast<const char*>(buffer) + total, static_cast<DWORD>(count - total),
+                                  &done, nullptr);
+        total += static_cast<long>(done);
+        if (!ok || done == 0) break;
+    }
+    return total;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)

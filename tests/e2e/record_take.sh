@@ -2,8 +2,9 @@
 # End to end, the main job: with a known tone playing into the sound server, a left click on the tray icon
 # opens the always-on-top "Recording <path>" window; after about 3 s its LCD reads 00:02 or 00:03 and the
 # meter shows lit segments; Stop keeps Record1.wav with the tone and a correct header. Then: Cancel leaves no
-# file, a take stopped at once is a valid WAV, a base name the platform refuses shows the error and the window
-# still closes, and a program killed mid-take leaves a valid WAV.
+# file, a take stopped at once is a valid WAV, a base name that cannot make files is refused with its reason
+# (stored, at the click; typed, at OK) and a good one typed in Options names the next take, and a program
+# killed mid-take leaves a valid WAV.
 source "$(dirname "$0")/lib.sh"
 
 takes=$(mktemp -d /tmp/tapewing-takes.XXXXXX)
@@ -63,23 +64,46 @@ wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
 python3 "$here/wav_check.py" "$takes/Record2.wav" --max-seconds 2 || fail "take stopped at once"
 quit_program
 
-echo "a base name the platform refuses"
+echo "a base name that cannot make take files: refused at the click (a stored one) and at OK (a typed one)"
+probe="${exe%/app/tapewing.exe}/tests/e2e/e2e_probe.exe"
 start_program 'bad|name'
 click_icon 1
-err=$(wait_window '^Tape Wing$' 60) || fail "no error display for a file that cannot be created"
+box=$(wait_window '^Tape Wing$' 60) || fail "no message for a stored base name that cannot make files"
 sleep 1
-import -window root "$art/create-error.png"
-echo "screenshot: $art/create-error.png"
-# OK sits centred near the bottom of the box (there is no window manager to give the box the keyboard).
+import -window root "$art/bad-base-name.png"
+echo "screenshot: $art/bad-base-name.png"
+text=$(wine "$probe" text "Tape Wing" 2>/dev/null | tr -d '\r')
+echo "$text" | grep -qF 'cannot contain the character |' || fail "the message does not name the character: $text"
+xdotool search --onlyvisible --name '^Recording ' >/dev/null && fail "a take started with the refused name"
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 22)) sleep 0.3 click 1
+wait_gone '^Tape Wing$' 20 || fail "the message did not close"
+ls "$takes" | grep -q 'bad' && fail "a file was made for the refused name"
+open_options "bad name"
+sleep 2
+# OK has the focus first; the tree, the folder field and the base-name field follow.
+xdotool windowfocus --sync "$opts"
+xdotool key --delay 150 Tab Tab Tab
+xdotool type --delay 50 'Meeting 10:30'
+xdotool key --delay 150 Tab Return
+err=$(wait_window '^Error$' 30) || fail "OK took a base name with a colon"
+sleep 1
+import -window root "$art/bad-base-name-ok.png"
+echo "screenshot: $art/bad-base-name-ok.png"
 eval "$(xdotool getwindowgeometry --shell "$err")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 22)) sleep 0.3 click 1
-rec=$(wait_window '^Recording ' 30) || fail "the recording window is not up after the error"
-sleep 1.5
-info=$(read_window "$rec")
-[ "${info%% *}" = "00:00" ] || fail "the clock ran without a file: $info"
+wait_gone '^Error$' 20 || fail "the error did not close"
+xdotool search --onlyvisible --name '^Tapewing$' >/dev/null || fail "the options window closed on a refused name"
+# OK has the keyboard back; the base-name field is the one before it.
+xdotool windowfocus --sync "$opts"
+xdotool key --delay 150 shift+Tab
+xdotool type --delay 50 'Meeting 10.30'
+xdotool key --delay 150 Tab Return
+wait_gone '^Tapewing$' 30 || fail "OK refused a good base name"
+start_take "${dos_takes}Meeting 10.301.wav"
 click_client "$rec" $STOP_X $STOP_Y
-wait_gone '^Recording ' 20 || fail "Stop did not close the window after the error"
-ls "$takes" | grep -q 'bad' && fail "a file was made for the refused name"
+wait_gone '^Recording ' 20 || fail "Stop did not close the recording window"
+python3 "$here/wav_check.py" "$takes/Meeting 10.301.wav" --max-seconds 3 || fail "the take with the new base name"
 quit_program
 
 echo "killed in the middle of a take"
