@@ -5,24 +5,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "framework/CriticalErrors.h"
 #include "framework/Forms.h"
 #include "framework/WindowObjects.h"
 
 using namespace dirtree;
 
 namespace {
-
-// Suppresses the platform's "insert a disk" prompts for a scope and puts the previous mode back.
-class TCriticalErrorsOff {
-public:
-    TCriticalErrorsOff() : FOld(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~TCriticalErrorsOff() { SetErrorMode(FOld); }
-    TCriticalErrorsOff(const TCriticalErrorsOff&) = delete;
-    TCriticalErrorsOff& operator=(const TCriticalErrorsOff&) = delete;
-
-private:
-    UINT FOld;
-};
 
 template <class F> class TFinally {
 public:
