@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "TestSupport.h"
 #include "app/RegWork.h"
 #include "framework/SysUtils.h"
@@ -19,10 +21,25 @@ LONG WINAPI UnreadableValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD typ
     return g_realQuery(key, name, reserved, type, data, size);
 }
 
+// Records the error mode each attribute probe runs with.
+std::vector<UINT> g_modesSeen;
+decltype(&GetFileAttributesA) g_realAttributes = nullptr;
+DWORD WINAPI ErrorModeWatcher(LPCSTR path)
+{
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    g_modesSeen.push_back(mode);
+    return g_realAttributes(path);
+}
+
 class RegWorkTest : public testing::Test {
 protected:
     void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
-    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
+    void TearDown() override
+    {
+        SetKeyReadOnly(kKey + 1, false);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1);
+    }
     void SetDword(const char* name, DWORD value)
     {
         HKEY key;
@@ -38,9 +55,42 @@ TEST_F(RegWorkTest, MissingKeyAndValuesGiveTheDefaults)
 {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey));
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "C:\\");
-    // Reading creates the key as a side effect, but writes no value.
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey)) << "reading creates nothing";
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\");
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "Record");
+}
+
+TEST_F(RegWorkTest, AnAdministratorsReadOnlyKeyIsReadButNotWritten)
+{
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\Takes\\");
+    ASSERT_TRUE(SetKeyReadOnly(kKey + 1, true));
+    HKEY probe;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, KEY_ALL_ACCESS, &probe), ERROR_ACCESS_DENIED)
+        << "the platform must refuse full access for this test to mean anything";
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "Record");
+    EXPECT_FALSE(RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "E:\\"));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
+}
+
+TEST_F(RegWorkTest, AnExpandableStringIsReadWithItsEnvironmentFilledIn)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    auto setExpandable = [key](const char* name, const std::string& text) {
+        RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    };
+    const std::string home(300, 'h');  // longer than the stored text, so the first expansion has no room
+    SetEnvironmentVariableA("TW_REG_HOME", home.c_str());
+    setExpandable("basedir", "%TW_REG_HOME%\\Music\\");
+    setExpandable("basename", "%TW_REG_NOBODY%take");
+    RegCloseKey(key);
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), home + "\\Music\\");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "%TW_REG_NOBODY%take");
+    SetEnvironmentVariableA("TW_REG_HOME", nullptr);
 }
 
 TEST_F(RegWorkTest, WrittenStringsAreReadBackWithTheirTerminatorCounted)
@@ -142,6 +192,26 @@ TEST(PathTests, FoldersAndFilesAreToldApart)
     EXPECT_FALSE(FileExists(folder));
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists(folder + "*.wav"));  // a pattern is not a file
+
+    // A relative folder is not taken, even where it would be found from the current folder.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(temp);
+    EXPECT_FALSE(FolderExists("tw_paths\\"));
+    EXPECT_FALSE(FolderExists(".\\tw_paths"));
+    EXPECT_TRUE(FileExists("tw_paths\\take.wav")) << "take paths are made from a checked folder";
+    SetCurrentDirectoryA(current);
+
+    // The probes run without the "insert a disk" prompt and put the caller's error mode back.
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    TImportPatch watch("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(&ErrorModeWatcher));
+    ASSERT_TRUE(watch.Active());
+    g_realAttributes = watch.Original<decltype(&GetFileAttributesA)>();
+    g_modesSeen.clear();
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(g_modesSeen, (std::vector<UINT>{SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS}));
+    EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
 
     DeleteFileA(file.c_str());
     RemoveDirectoryA(folder.c_str());
