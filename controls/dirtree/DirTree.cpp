@@ -854,11 +854,12 @@ void TDirTree::SetAcceptDropFiles(bool value)
 
 void TDirTree::DropFiles(HDROP drop)
 {
+    // Without the setting no drop was registered, so the handle is not the shell's to us: leave it alone.
+    if (!FAcceptDropFiles) return;
     bool finished = false;
     TFinally release([&] {
         if (!finished) DragFinish(drop);
     });
-    if (!FAcceptDropFiles) return;
     POINT pt{};
     if (!DragQueryPoint(drop, &pt)) return;
     TTreeNode* node = GetNodeAt(pt.x, pt.y);
