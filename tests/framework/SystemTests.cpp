@@ -53,11 +53,14 @@ TEST(Registry, KeysOpenRelativeOrFromTheRootAndStringsGoInAndOut)
     DWORD number = 5;
     RegSetValueExA(reg.CurrentKey(), "number", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
     EXPECT_EQ(ErrorOf<ERegistryException>([&] { reg.ReadString("number"); }), "Invalid data type for 'number'");
-    // Stored without its terminating zero, or as an expandable string: read whole all the same.
+    // Stored without its terminating zero: read whole all the same. An expandable string without its zero
+    // comes with its environment filled in.
     RegSetValueExA(reg.CurrentKey(), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("Record"), 6);
     EXPECT_EQ(reg.ReadString("bare"), "Record");
-    RegSetValueExA(reg.CurrentKey(), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%TEMP%"), 7);
-    EXPECT_EQ(reg.ReadString("expand"), "%TEMP%");
+    SetEnvironmentVariableA("TW_SYSTEM_TESTS", "D:\\Takes");
+    RegSetValueExA(reg.CurrentKey(), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%TW_SYSTEM_TESTS%"), 17);
+    EXPECT_EQ(reg.ReadString("expand"), "D:\\Takes");
+    SetEnvironmentVariableA("TW_SYSTEM_TESTS", nullptr);
 
     // A changed root closes the open key; without an open key there is nothing to read or write.
     reg.SetRootKey(HKEY_CURRENT_USER);
