@@ -74,44 +74,6 @@ TEST_F(RegWorkTest, AnAdministratorsReadOnlyKeyIsReadButNotWritten)
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
 }
 
-TEST_F(RegWorkTest, AnExpandableStringIsReadWithItsEnvironmentFilledIn)
-{
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    auto setExpandable = [key](const char* name, const std::string& text) {
-        RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    };
-    const std::string home(300, 'h');  // longer than the stored text, so the first expansion has no room
-    SetEnvironmentVariableA("TW_REG_HOME", home.c_str());
-    setExpandable("basedir", "%TW_REG_HOME%\\Music\\");
-    setExpandable("basename", "%TW_REG_NOBODY%take");
-    RegCloseKey(key);
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), home + "\\Music\\");
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "%TW_REG_NOBODY%take");
-    SetEnvironmentVariableA("TW_REG_HOME", nullptr);
-}
-
-TEST_F(RegWorkTest, WrittenStringsAreReadBackWithTheirTerminatorCounted)
-{
-    EXPECT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\Takes\\"));
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD type = 0, size = 0;
-    RegQueryValueExA(key, "basedir", nullptr, &type, nullptr, &size);
-    RegCloseKey(key);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, 10u);  // nine characters and the terminating zero
-}
-
-TEST_F(RegWorkTest, AStoredEmptyStringIsNotTheDefault)
-{
-    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "");
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "");
-}
-
 TEST_F(RegWorkTest, AValueOfTheWrongTypeRaisesTheRegistryText)
 {
     SetDword("basedir", 42);
