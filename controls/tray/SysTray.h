@@ -114,6 +114,8 @@ private:
     void RemoveHooks();
     void AppWindowMessage(UINT msg, WPARAM wParam);
     void OwnerWindowMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Starts (true) or stops the retries of a refused add.
+    void KeepTrying(bool retry);
 
     bool FDesignPreview = false;
     bool FPreviewInProgress = false;
@@ -133,7 +135,6 @@ private:
     std::unique_ptr<THiddenWindow> FNotifyWindow;
     TTimer* FCycleTimer = nullptr;
     TTimer* FRetryTimer = nullptr;
-    void KeepTrying(bool retry);
     // The shell's broadcast to top-level windows when its taskbar has been (re)created.
     UINT FTaskbarCreated = 0;
     // Each icon's own hooks: several icons on one window form a chain that unwinds in any order.
