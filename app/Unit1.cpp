@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/FolderRules.h"
 #include "app/RegWork.h"
 #include "app/TakeName.h"
 #include "app/aboutform.h"
@@ -57,7 +58,8 @@ void TForm1::FormCreate(TObject* Sender)
         RegWriteString(HKEY_CURRENT_USER, SettingsKey, "basedir", kDefaultFolder);
         RegWriteString(HKEY_CURRENT_USER, SettingsKey, "basename", kDefaultBaseName);
     }
-    Edit1->SetText(ReadSetting("basedir", kDefaultFolder));
+    // A hand-made value may lack the closing backslash; the take paths would then land beside the folder.
+    Edit1->SetText(WithTrailingBackslash(ReadSetting("basedir", kDefaultFolder)));
     Edit2->SetText(ReadSetting("basename", kDefaultBaseName));
     TrayIcon->SetEnabled(true);
 }

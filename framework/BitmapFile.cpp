@@ -24,15 +24,18 @@ void Put16(std::vector<std::uint8_t>& out, std::uint16_t v)
 
 TBitmapFileImage ReadBitmapFile(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 14 + 40 || data[0] != 'B' || data[1] != 'M') Invalid();
+    // Offsets and sizes from the file are worked out in 64 bits: in 32 bits (size_t on the program's target)
+    // a crafted header wraps them around and slips past the bounds checks.
+    const std::uint64_t fileSize = size;
+    if (fileSize < 14 + 40 || data[0] != 'B' || data[1] != 'M') Invalid();
     const std::uint8_t* info = data + 14;
-    std::uint32_t headerSize = U32(info);
-    if (headerSize < 40 || 14 + static_cast<std::size_t>(headerSize) > size) Invalid();
-    std::int32_t width = static_cast<std::int32_t>(U32(info + 4));
-    std::int32_t height = static_cast<std::int32_t>(U32(info + 8));
+    const std::uint64_t headerSize = U32(info);
+    if (headerSize < 40 || 14 + headerSize > fileSize) Invalid();
+    std::int64_t width = static_cast<std::int32_t>(U32(info + 4));
+    std::int64_t height = static_cast<std::int32_t>(U32(info + 8));
     int bitCount = U16(info + 14);
     std::uint32_t compression = U32(info + 16);
-    std::uint32_t colorsUsed = U32(info + 32);
+    std::uint64_t colorsUsed = U32(info + 32);
     bool topDown = height < 0;
     if (topDown) height = -height;
     if (width <= 0 || height <= 0 || width > 32768 || height > 32768) Invalid();
@@ -40,21 +43,23 @@ TBitmapFileImage ReadBitmapFile(const std::uint8_t* data, std::size_t size)
         Invalid();
 
     TBitmapFileImage image;
-    image.Width = width;
-    image.Height = height;
+    image.Width = static_cast<int>(width);
+    image.Height = static_cast<int>(height);
     image.BitCount = bitCount;
     image.XPelsPerMeter = static_cast<int>(U32(info + 24));
     image.YPelsPerMeter = static_cast<int>(U32(info + 28));
-    std::size_t pos = 14 + headerSize;
+    std::uint64_t pos = 14 + headerSize;
     if (compression == 3) {  // BI_BITFIELDS
         if (bitCount != 16 && bitCount != 32) Invalid();
         if (headerSize == 40) {
-            if (pos + 12 > size) Invalid();
+            if (pos + 12 > fileSize) Invalid();
             image.RedMask = U32(data + pos);
             image.GreenMask = U32(data + pos + 4);
             image.BlueMask = U32(data + pos + 8);
             pos += 12;
         } else {
+            // Longer headers hold the masks themselves, after the first 40 bytes.
+            if (headerSize < 40 + 12) Invalid();
             image.RedMask = U32(info + 40);
             image.GreenMask = U32(info + 44);
             image.BlueMask = U32(info + 48);
@@ -64,23 +69,27 @@ TBitmapFileImage ReadBitmapFile(const std::uint8_t* data, std::size_t size)
         Invalid();  // run-length compressed files are not used by the program
     }
     if (bitCount <= 8) {
-        std::uint32_t colors = colorsUsed ? colorsUsed : (1u << bitCount);
-        if (colors > (1u << bitCount)) Invalid();
-        if (pos + colors * 4 > size) Invalid();
-        for (std::uint32_t i = 0; i < colors; ++i) image.Palette.push_back(U32(data + pos + 4 * i));
+        std::uint64_t colors = colorsUsed ? colorsUsed : (std::uint64_t(1) << bitCount);
+        if (colors > (std::uint64_t(1) << bitCount)) Invalid();
+        if (pos + colors * 4 > fileSize) Invalid();
+        for (std::uint64_t i = 0; i < colors; ++i) image.Palette.push_back(U32(data + pos + 4 * i));
         pos += colors * 4;
     }
-    std::uint32_t offBits = U32(data + 10);
-    if (offBits >= pos && offBits < size) pos = offBits;
-    std::size_t stride = static_cast<std::size_t>(image.Stride());
-    std::size_t need = stride * static_cast<std::size_t>(height);
-    if (pos + need > size) Invalid();
-    image.Bits.resize(need);
+    const std::uint64_t offBits = U32(data + 10);
+    if (offBits >= pos && offBits < fileSize) pos = offBits;
+    const std::uint64_t stride = static_cast<std::uint64_t>(image.Stride());
+    const std::uint64_t need = stride * static_cast<std::uint64_t>(height);
+    if (pos + need > fileSize) Invalid();
+    // Within the file from here on, so every figure fits the platform's sizes.
+    const std::uint8_t* rows = data + static_cast<std::size_t>(pos);
+    const std::size_t rowBytes = static_cast<std::size_t>(stride);
+    image.Bits.resize(static_cast<std::size_t>(need));
     if (!topDown) {
-        std::memcpy(image.Bits.data(), data + pos, need);
+        std::memcpy(image.Bits.data(), rows, image.Bits.size());
     } else {
-        for (int y = 0; y < height; ++y)
-            std::memcpy(image.Bits.data() + (height - 1 - y) * stride, data + pos + y * stride, stride);
+        for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y)
+            std::memcpy(image.Bits.data() + (static_cast<std::size_t>(height) - 1 - y) * rowBytes, rows + y * rowBytes,
+                        rowBytes);
     }
     return image;
 }

@@ -77,7 +77,24 @@ std::string TRegistry::ReadString(const std::string& name)
     std::size_t len = got;
     // The stored length counts the terminating zero; a value written without one is taken whole.
     while (len > 0 && buffer[len - 1] == '\0') --len;
-    return std::string(buffer.data(), len);
+    std::string text(buffer.data(), len);
+    if (type == REG_EXPAND_SZ && !ExpandEnvironment(text))
+        throw ERegistryException(FormatStr("Failed to get data for '%s'", {name}));
+    return text;
+}
+
+// Fills in the %NAME% references of an expandable value; references to unknown names stay as they are.
+bool TRegistry::ExpandEnvironment(std::string& text)
+{
+    std::vector<char> expanded(text.size() + 1);
+    for (;;) {
+        DWORD need = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (need == 0) return false;
+        if (need <= expanded.size()) break;
+        expanded.assign(need, '\0');
+    }
+    text = expanded.data();
+    return true;
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value)

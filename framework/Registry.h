@@ -21,11 +21,14 @@ public:
     HKEY CurrentKey() const { return FCurrentKey; }
     bool ValueExists(const std::string& name);
     // Raise ERegistryException: "Failed to get data for '%s'", "Invalid data type for '%s'",
-    // "Failed to set data for '%s'".
+    // "Failed to set data for '%s'". An expandable string (REG_EXPAND_SZ) is read with its environment
+    // references filled in, as that type asks of its readers.
     std::string ReadString(const std::string& name);
     void WriteString(const std::string& name, const std::string& value);
 
 private:
+    static bool ExpandEnvironment(std::string& text);
+
     HKEY FRootKey = HKEY_CURRENT_USER;
     HKEY FCurrentKey = nullptr;
     REGSAM FAccess;

@@ -26,19 +26,43 @@ tapewing_env_stop() {
   return 0
 }
 
-# A virtual display when there is none (announced, so a person knows where the windows are).
+# Whether process $1 is an Xvfb serving display $2 (":N"): it runs, it was started for that display, and the
+# display's lock names it.
+tapewing_xvfb_serves() {
+  local cmd lock="/tmp/.X${2#:}-lock"
+  [ -n "$1" ] && [ -r "/proc/$1/cmdline" ] && [ -r "$lock" ] || return 1
+  [ "$(tr -d ' \n' < "$lock")" = "$1" ] || return 1
+  cmd=$(tr '\0' '\n' < "/proc/$1/cmdline")
+  [ "$(basename "$(printf '%s\n' "$cmd" | head -n 1)")" = Xvfb ] && printf '%s\n' "$cmd" | grep -qxF -- "$2"
+}
+
+# A virtual display when there is none (announced, so a person knows where the windows are). The display
+# file holds the display this state folder started and its server's PID: a display that answers at that
+# number but was started by someone else (another run's, after ours ended) is not reused, so two runs never
+# click into each other's windows.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   disp_file="$TAPEWING_STATE/display"
-  if [ -f "$disp_file" ] && DISPLAY="$(cat "$disp_file")" xdpyinfo >/dev/null 2>&1; then
-    export DISPLAY="$(cat "$disp_file")"
+  disp="" disp_pid=""
+  [ -f "$disp_file" ] && read -r disp disp_pid _ < "$disp_file"
+  if [ -n "$disp" ] && tapewing_xvfb_serves "$disp_pid" "$disp" && DISPLAY="$disp" xdpyinfo >/dev/null 2>&1; then
+    export DISPLAY="$disp"
   else
     for n in $(seq 90 140); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      tapewing_started_pids+=" $!"
-      for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+      disp_pid=$!
+      for _ in $(seq 50); do
+        tapewing_xvfb_serves "$disp_pid" ":$n" && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+      done
+      # Another run may have taken the number in the meantime: then this server gives up; try the next.
+      if ! tapewing_xvfb_serves "$disp_pid" ":$n"; then
+        kill "$disp_pid" 2>/dev/null; wait "$disp_pid" 2>/dev/null
+        continue
+      fi
+      tapewing_started_pids+=" $disp_pid"
       export DISPLAY=":$n"
-      echo "$DISPLAY" > "$disp_file"
+      echo "$DISPLAY $disp_pid" > "$disp_file"
       echo "tapewing: started a virtual display on $DISPLAY (Xvfb)" >&2
       break
     done

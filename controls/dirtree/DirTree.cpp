@@ -5,24 +5,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "framework/CriticalErrors.h"
 #include "framework/Forms.h"
 #include "framework/WindowObjects.h"
 
 using namespace dirtree;
 
 namespace {
-
-// Suppresses the platform's "insert a disk" prompts for a scope and puts the previous mode back.
-class TCriticalErrorsOff {
-public:
-    TCriticalErrorsOff() : FOld(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~TCriticalErrorsOff() { SetErrorMode(FOld); }
-    TCriticalErrorsOff(const TCriticalErrorsOff&) = delete;
-    TCriticalErrorsOff& operator=(const TCriticalErrorsOff&) = delete;
-
-private:
-    UINT FOld;
-};
 
 template <class F> class TFinally {
 public:
@@ -865,11 +854,12 @@ void TDirTree::SetAcceptDropFiles(bool value)
 
 void TDirTree::DropFiles(HDROP drop)
 {
+    // Without the setting no drop was registered, so the handle is not the shell's to us: leave it alone.
+    if (!FAcceptDropFiles) return;
     bool finished = false;
     TFinally release([&] {
         if (!finished) DragFinish(drop);
     });
-    if (!FAcceptDropFiles) return;
     POINT pt{};
     if (!DragQueryPoint(drop, &pt)) return;
     TTreeNode* node = GetNodeAt(pt.x, pt.y);

@@ -59,6 +59,12 @@ void FinalizeOneInstance() { GPreviousInstance.reset(); }
 
 TPreviousInstance* PreviousInstance() { return GPreviousInstance.get(); }
 
+unsigned ShowRunningCopyMessage()
+{
+    static const UINT message = RegisterWindowMessageA("Tapewing show running copy");
+    return message;
+}
+
 TSingleInstance::TSingleInstance(TComponent* AOwner) : TComponent(AOwner)
 {
     if (!GPreviousInstance || !GPreviousInstance->Found()) return;
@@ -74,6 +80,9 @@ TSingleInstance::TSingleInstance(TComponent* AOwner) : TComponent(AOwner)
             ShowWindow(wnd, SW_RESTORE);
         else
             BringWindowToTop(wnd);
+        // The running copy lives in the notification area; if its icon was lost, this start is how the
+        // user asks for it back.
+        PostMessageA(wnd, ShowRunningCopyMessage(), 0, 0);
     }
     if (Application) Application->Terminate();
 }

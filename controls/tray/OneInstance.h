@@ -33,6 +33,10 @@ void FinalizeOneInstance();
 // The detection result (null before InitializeOneInstance and after FinalizeOneInstance).
 TPreviousInstance* PreviousInstance();
 
+// Posted by a later copy to the running copy's application window, which it has just raised: the running
+// copy shows itself again (its tray icon comes back if the shell lost it).
+unsigned ShowRunningCopyMessage();
+
 class TSingleInstance : public TComponent {
 public:
     // With another copy running, hands over to it and asks this application to end.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "controls/tray/OneInstance.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 
@@ -14,6 +15,8 @@ TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner)
     FPreviewInProgress = false;
     FIcon.OnChange = nullptr;
 
+    FTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    // A top-level window (not a message-only one), so that the shell's broadcast reaches it.
     FNotifyWindow = std::make_unique<THiddenWindow>(
         [this](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
             return HandleNotifyMessage(msg, wParam, lParam, result);
@@ -28,6 +31,14 @@ TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner)
     FCycleTimer->SetEnabled(false);
     FCycleTimer->SetInterval(FCycleInterval);
     FCycleTimer->OnTimer = [this](TObject*) { CycleStep(); };
+    FRetryTimer = new TTimer(this);
+    FRetryTimer->SetEnabled(false);
+    FRetryTimer->OnTimer = [this](TObject*) {
+        if (FIconVisible)
+            RestoreInTray();
+        else
+            KeepTrying(false);
+    };
 
     if (!Designing()) InstallHooks();
 }
@@ -38,6 +49,8 @@ TTrayIcon::~TTrayIcon()
     FNotifyWindow.reset();
     delete FCycleTimer;
     FCycleTimer = nullptr;
+    delete FRetryTimer;
+    FRetryTimer = nullptr;
     if (!Designing()) RemoveHooks();
 }
 
@@ -67,6 +80,9 @@ void TTrayIcon::RemoveHooks()
 void TTrayIcon::AppWindowMessage(UINT msg, WPARAM wParam)
 {
     if (msg == WM_SIZE && wParam == SIZE_MINIMIZED && MinimizeToTray) MinimizeIntoTray();
+    // Started again, the program reaches this copy through its application window: the user is looking for
+    // the icon, which may have been lost.
+    if (UINT showCopy = ShowRunningCopyMessage(); showCopy && msg == showCopy) RestoreInTray();
 }
 
 void TTrayIcon::OwnerWindowMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -107,14 +123,36 @@ static BOOL CallShell(const std::function<BOOL(DWORD, TNotifyIconData88&)>& hook
 bool TTrayIcon::AddToTray()
 {
     if (!FPreviewInProgress) FIconVisible = true;
-    if ((!Designing() || FPreviewInProgress) && PrepareIconData())
-        return CallShell(ShellNotify, NIM_ADD, FIconData) != FALSE;
+    if ((!Designing() || FPreviewInProgress) && PrepareIconData()) {
+        bool added = CallShell(ShellNotify, NIM_ADD, FIconData) != FALSE;
+        // The icon is the only way to the program: a shell that is not ready yet is asked again.
+        if (!Designing()) KeepTrying(!added);
+        return added;
+    }
     return false;
+}
+
+bool TTrayIcon::RestoreInTray()
+{
+    if (!FIconVisible || Designing()) return false;
+    if (RefreshInTray()) {
+        KeepTrying(false);
+        return true;
+    }
+    return AddToTray();
+}
+
+void TTrayIcon::KeepTrying(bool retry)
+{
+    if (!FRetryTimer) return;
+    if (retry) FRetryTimer->SetInterval(AddRetryInterval);
+    FRetryTimer->SetEnabled(retry);
 }
 
 bool TTrayIcon::RemoveFromTray()
 {
     if (!FPreviewInProgress) FIconVisible = false;
+    KeepTrying(false);
     if ((!Designing() || FPreviewInProgress) && PrepareIconData())
         return CallShell(ShellNotify, NIM_DELETE, FIconData) != FALSE;
     return false;
@@ -285,6 +323,12 @@ bool TTrayIcon::HandleNotifyMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
 {
     if (msg == IconCallbackMessage) {
         HandleIconMessage(lParam);
+        result = 0;
+        return true;
+    }
+    if (FTaskbarCreated && msg == FTaskbarCreated) {
+        // A new taskbar (the shell restarted, or came up after the program) knows no icons yet.
+        RestoreInTray();
         result = 0;
         return true;
     }

@@ -69,9 +69,16 @@ public:
     TMouseMoveEvent OnMouseMove;
     TCycleEvent OnCycle;
 
+    // A refused add (no taskbar yet at log-on) is tried again every AddRetryInterval milliseconds until the
+    // shell takes the icon or it is removed.
     virtual bool AddToTray();
     virtual bool RemoveFromTray();
     virtual bool RefreshInTray();
+    // Puts the icon back when the shell may have lost it (a new taskbar, another start of the program): a
+    // change when it is still there, since a second add would be refused, otherwise an add. Nothing when
+    // the icon is not meant to be visible.
+    bool RestoreInTray();
+    unsigned AddRetryInterval = 3000;
     void ShowMainWindow();
     void HideMainWindow();
     void OpenMenuAtCursor();
@@ -107,6 +114,8 @@ private:
     void RemoveHooks();
     void AppWindowMessage(UINT msg, WPARAM wParam);
     void OwnerWindowMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Starts (true) or stops the retries of a refused add.
+    void KeepTrying(bool retry);
 
     bool FDesignPreview = false;
     bool FPreviewInProgress = false;
@@ -125,6 +134,9 @@ private:
     TNotifyIconData88 FIconData{};
     std::unique_ptr<THiddenWindow> FNotifyWindow;
     TTimer* FCycleTimer = nullptr;
+    TTimer* FRetryTimer = nullptr;
+    // The shell's broadcast to top-level windows when its taskbar has been (re)created.
+    UINT FTaskbarCreated = 0;
     // Each icon's own hooks: several icons on one window form a chain that unwinds in any order.
     TWindowHook FAppHook;
     TWindowHook FOwnerHook;

@@ -586,9 +586,12 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     };
 
     STEP("drops");
-    // Not accepted: ignored.
-    SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0);
+    // Not accepted: ignored, and the handle sent is not the tree's to free.
+    WPARAM foreign = makeDrop(on);
+    SendMessageA(tree->Handle(), WM_DROPFILES, foreign, 0);
     EXPECT_TRUE(drops.empty());
+    EXPECT_NE(GlobalSize(reinterpret_cast<HGLOBAL>(foreign)), 0u) << "still allocated";
+    GlobalFree(reinterpret_cast<HGLOBAL>(foreign));
     // A tree being designed keeps the setting but takes no drops, and probes nothing.
     tree->SetDesigning(true);
     tree->SetAcceptDropFiles(true);

@@ -205,6 +205,27 @@ TEST(BitmapFile, ImpossibleHeadersAreRefused)
         auto f = WriteBitmapFile(other);
         EXPECT_EQ(ReadBitmapFile(f.data(), f.size()).BitCount, bits);
     }
+    // Figures that wrap around in 32-bit arithmetic: a header size that carries the header's end past 4 GB,
+    // rows of 32768 pixels of 32 bits times 32768 of them (exactly 4 GB), the most negative height.
+    EXPECT_TRUE(refused(14, 0xFFFFFFF2));
+    auto huge = good;
+    Put32(huge, 18, 32768);
+    Put32(huge, 22, 32768);
+    Put16(huge, 28, 32);
+    EXPECT_THROW(ReadBitmapFile(huge.data(), huge.size()), EInvalidGraphic);
+    Put32(huge, 22, 0x80000000);
+    EXPECT_THROW(ReadBitmapFile(huge.data(), huge.size()), EInvalidGraphic);
+    // A header between the basic and the next size is too short to hold colour masks: its file ends
+    // where the masks would.
+    std::vector<std::uint8_t> shortHeader(good.begin(), good.begin() + 14 + 44);
+    Put32(shortHeader, 14, 44);
+    Put16(shortHeader, 28, 16);
+    Put32(shortHeader, 30, 3);
+    Put32(shortHeader, 22, 1);
+    Put32(shortHeader, 18, 1);
+    shortHeader.resize(14 + 44 + 4);
+    EXPECT_THROW(ReadBitmapFile(shortHeader.data(), shortHeader.size()), EInvalidGraphic);
+
     // Masks cut off by the end of the file.
     TBitmapFileImage masked;
     masked.Width = 1;

@@ -53,11 +53,17 @@ TEST(Registry, KeysOpenRelativeOrFromTheRootAndStringsGoInAndOut)
     DWORD number = 5;
     RegSetValueExA(reg.CurrentKey(), "number", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
     EXPECT_EQ(ErrorOf<ERegistryException>([&] { reg.ReadString("number"); }), "Invalid data type for 'number'");
-    // Stored without its terminating zero, or as an expandable string: read whole all the same.
+    // Stored without its terminating zero: read whole all the same. An expandable string (here without its
+    // zero, and growing past its stored length) comes with its environment filled in; unknown names stay.
     RegSetValueExA(reg.CurrentKey(), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("Record"), 6);
     EXPECT_EQ(reg.ReadString("bare"), "Record");
-    RegSetValueExA(reg.CurrentKey(), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%TEMP%"), 7);
-    EXPECT_EQ(reg.ReadString("expand"), "%TEMP%");
+    const std::string home = "D:\\" + std::string(300, 'h');
+    SetEnvironmentVariableA("TW_SYSTEM_TESTS", home.c_str());
+    const char expandable[] = "%TW_SYSTEM_TESTS%\\%TW_NOBODY%";
+    RegSetValueExA(reg.CurrentKey(), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandable),
+                   sizeof expandable - 1);
+    EXPECT_EQ(reg.ReadString("expand"), home + "\\%TW_NOBODY%");
+    SetEnvironmentVariableA("TW_SYSTEM_TESTS", nullptr);
 
     // A changed root closes the open key; without an open key there is nothing to read or write.
     reg.SetRootKey(HKEY_CURRENT_USER);

@@ -1,9 +1,9 @@
 // A stand-in for the program's start that uses the single-instance guard as tapewing.exe does: detection
-// before the title is set, the guard component on the first form, a tray icon, the message loop.
+// before the title is set, the guard component on the first form, the tray icon component, the message loop.
 #include <windows.h>
-#include <shellapi.h>
 
 #include "controls/tray/OneInstance.h"
+#include "controls/tray/SysTray.h"
 #include "framework/Forms.h"
 
 namespace {
@@ -12,40 +12,14 @@ class TProbeForm : public TForm {
 public:
     explicit TProbeForm(TComponent* AOwner) : TForm(AOwner, "TPROBEFORM")
     {
-        Publish<TNotifyEvent>("FormCreate", [this](TObject*) { AddIcon(); });
-        Publish<TNotifyEvent>("FormDestroy", [this](TObject*) { RemoveIcon(); });
+        Field("TrayIcon1", FTrayIcon);
+        Publish<TNotifyEvent>("FormCreate", [this](TObject*) { NameIconWindow(); });
     }
 
 private:
-    // The icon's window carries a caption the test can find.
-    void AddIcon()
-    {
-        FIconWindow = CreateWindowExA(0, "STATIC", "guard probe tray", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                      GetModuleHandleA(nullptr), nullptr);
-        NOTIFYICONDATAA data = IconData();
-        data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-        data.uCallbackMessage = 0x0800;
-        data.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-        lstrcpyA(data.szTip, "guard probe");
-        Shell_NotifyIconA(NIM_ADD, &data);
-    }
-    void RemoveIcon()
-    {
-        if (!FIconWindow) return;
-        NOTIFYICONDATAA data = IconData();
-        Shell_NotifyIconA(NIM_DELETE, &data);
-        DestroyWindow(FIconWindow);
-        FIconWindow = nullptr;
-    }
-    NOTIFYICONDATAA IconData() const
-    {
-        NOTIFYICONDATAA data = {};
-        data.cbSize = 88;
-        data.hWnd = FIconWindow;
-        data.uID = 1;
-        return data;
-    }
-    HWND FIconWindow = nullptr;
+    // The program's tray icon component, whose window carries a caption the test can find.
+    void NameIconWindow() { SetWindowTextA(FTrayIcon->NotifyWindow(), "guard probe tray"); }
+    TTrayIcon* FTrayIcon = nullptr;
 };
 
 }  // namespace
@@ -57,6 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         TApplication application;
         TScreen screen;
         RegisterOneInstanceClasses();
+        RegisterTrayClasses();
         Application->Initialize();
         InitializeOneInstance();
         Application->SetTitle("Tape Wing");

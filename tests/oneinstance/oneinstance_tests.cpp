@@ -56,6 +56,16 @@ HWND FindProcessWindow(DWORD pid, const char* className, const char* caption = n
     return w.found;
 }
 
+// Takes an icon out of the notification area behind its program's back, as a restarting shell does.
+bool RemoveIcon(HWND iconWindow)
+{
+    NOTIFYICONDATAA data = {};
+    data.cbSize = 88;
+    data.hWnd = iconWindow;
+    data.uID = 1;
+    return Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
+}
+
 bool IconPresent(HWND iconWindow)
 {
     NOTIFYICONDATAA data = {};
@@ -91,7 +101,10 @@ public:
 
     bool Running() const { return WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT; }
     HWND AppWindow() const { return FindProcessWindow(FInfo.dwProcessId, "TapewingApplication"); }
-    HWND IconWindow() const { return FindProcessWindow(FInfo.dwProcessId, "Static", "guard probe tray"); }
+    HWND IconWindow() const
+    {
+        return FindProcessWindow(FInfo.dwProcessId, "TapewingHiddenWindow", "guard probe tray");
+    }
     // Up with its icon in the notification area.
     bool WaitReady() const
     {
@@ -207,6 +220,16 @@ TEST(SingleInstance, SecondCopyEndsSilentlyAndTheFirstKeepsRunning)
         EXPECT_TRUE(first.Running());
         EXPECT_TRUE(IconPresent(first.IconWindow()));
         EXPECT_EQ(FindWindowA(nullptr, "Tape Wing") != nullptr, true);
+    }
+    {  // the shell lost the first copy's icon: starting the program again brings it back
+        ASSERT_TRUE(RemoveIcon(first.IconWindow()));
+        ASSERT_FALSE(IconPresent(first.IconWindow()));
+        Copy second(exe);
+        EXPECT_EQ(second.WaitEnd(), 0);
+        bool back = false;
+        for (DWORD waited = 0; !back && waited < StartTimeoutMs; waited += 250, Sleep(250))
+            back = IconPresent(first.IconWindow());
+        EXPECT_TRUE(back);
     }
     {  // a name that differs only in the case of later letters shares the mutex
         Copy sameName(upper);

@@ -41,6 +41,7 @@ protected:
         delete Form;
         EmptyFolder();
         RemoveDirectoryA(Folder.c_str());
+        SetKeyReadOnly(SettingsPath(), false);
         SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
         PumpMessages();
     }
@@ -134,6 +135,30 @@ TEST_F(Form1Test, AWronglyTypedSettingIsShownAndStartUpStillFinishes)
     Form->FormClose(Form, action);
     EXPECT_EQ(ValueType("basedir"), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, SettingsKey, "basedir", ""), "C:\\");
+}
+
+TEST_F(Form1Test, AHandMadeFolderValueIsReadAsAUsableFolder)
+{
+    // Without its closing backslash, the takes would land beside the folder ("...\\tw_takesRecord1.wav").
+    RegWriteString(HKEY_CURRENT_USER, SettingsKey, "basedir", Folder.substr(0, Folder.size() - 1));
+    Create();
+    EXPECT_EQ(Form->Edit1->Text(), Folder);
+    delete Form;
+    Form = nullptr;
+
+    // The same from a key an administrator made read-only.
+    ASSERT_TRUE(SetKeyReadOnly(SettingsPath(), true));
+    Create();
+    EXPECT_EQ(Form->Edit1->Text(), Folder);
+    EXPECT_EQ(Form->Edit2->Text(), "Record");
+    EXPECT_TRUE(ShownErrors().empty());
+    SetKeyReadOnly(SettingsPath(), false);
+
+    // A relative folder is refused by OK like a missing one.
+    Form->Edit1->SetText("tw_takes\\");
+    Form->Button1Click(Form);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text, "tw_takes\\ does not exist!");
 }
 
 TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)

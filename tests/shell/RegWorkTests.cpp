@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "TestSupport.h"
 #include "app/RegWork.h"
 #include "framework/SysUtils.h"
@@ -19,10 +21,25 @@ LONG WINAPI UnreadableValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD typ
     return g_realQuery(key, name, reserved, type, data, size);
 }
 
+// Records the error mode each attribute probe runs with.
+std::vector<UINT> g_modesSeen;
+decltype(&GetFileAttributesA) g_realAttributes = nullptr;
+DWORD WINAPI ErrorModeWatcher(LPCSTR path)
+{
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    g_modesSeen.push_back(mode);
+    return g_realAttributes(path);
+}
+
 class RegWorkTest : public testing::Test {
 protected:
     void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
-    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1); }
+    void TearDown() override
+    {
+        SetKeyReadOnly(kKey + 1, false);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kKey + 1);
+    }
     void SetDword(const char* name, DWORD value)
     {
         HKEY key;
@@ -38,28 +55,23 @@ TEST_F(RegWorkTest, MissingKeyAndValuesGiveTheDefaults)
 {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey));
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "C:\\");
-    // Reading creates the key as a side effect, but writes no value.
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey)) << "reading creates nothing";
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\");
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "Record");
 }
 
-TEST_F(RegWorkTest, WrittenStringsAreReadBackWithTheirTerminatorCounted)
+TEST_F(RegWorkTest, AnAdministratorsReadOnlyKeyIsReadButNotWritten)
 {
-    EXPECT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\Takes\\"));
+    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "D:\\Takes\\");
+    ASSERT_TRUE(SetKeyReadOnly(kKey + 1, true));
+    HKEY probe;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, KEY_ALL_ACCESS, &probe), ERROR_ACCESS_DENIED)
+        << "the platform must refuse full access for this test to mean anything";
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey + 1, 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD type = 0, size = 0;
-    RegQueryValueExA(key, "basedir", nullptr, &type, nullptr, &size);
-    RegCloseKey(key);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, 10u);  // nine characters and the terminating zero
-}
-
-TEST_F(RegWorkTest, AStoredEmptyStringIsNotTheDefault)
-{
-    RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "");
-    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "");
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basename", "Record"), "Record");
+    EXPECT_FALSE(RegWriteString(HKEY_CURRENT_USER, kKey, "basedir", "E:\\"));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kKey, "basedir", "C:\\"), "D:\\Takes\\");
 }
 
 TEST_F(RegWorkTest, AValueOfTheWrongTypeRaisesTheRegistryText)
@@ -142,6 +154,26 @@ TEST(PathTests, FoldersAndFilesAreToldApart)
     EXPECT_FALSE(FileExists(folder));
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists(folder + "*.wav"));  // a pattern is not a file
+
+    // A relative folder is not taken, even where it would be found from the current folder.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(temp);
+    EXPECT_FALSE(FolderExists("tw_paths\\"));
+    EXPECT_FALSE(FolderExists(".\\tw_paths"));
+    EXPECT_TRUE(FileExists("tw_paths\\take.wav")) << "take paths are made from a checked folder";
+    SetCurrentDirectoryA(current);
+
+    // The probes run without the "insert a disk" prompt and put the caller's error mode back.
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    TImportPatch watch("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(&ErrorModeWatcher));
+    ASSERT_TRUE(watch.Active());
+    g_realAttributes = watch.Original<decltype(&GetFileAttributesA)>();
+    g_modesSeen.clear();
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(g_modesSeen, (std::vector<UINT>{SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS}));
+    EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
 
     DeleteFileA(file.c_str());
     RemoveDirectoryA(folder.c_str());

@@ -22,3 +22,8 @@ std::vector<std::string>& ShownErrors();
 std::function<void()>& WhenMessageShown();
 void ClearShown();
 // Runs the message loop until nothing is pending.
+
+// Makes a key under HKEY_CURRENT_USER read-only, as an administrator's restricted key is: everyone may read
+// it (and change its permissions or delete it, so tests can clean up), nobody may set values or add keys.
+// False when the permissions could not be set.
+bool SetKeyReadOnly(const std::string& path, bool readOnly);

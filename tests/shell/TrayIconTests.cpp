@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "controls/tray/OneInstance.h"
 #include "controls/tray/SysTray.h"
 #include "framework/WindowHook.h"
 #include "framework/Forms.h"
@@ -381,6 +382,65 @@ TEST_F(TrayIconTest, TheRecordNamesTheIconItsWindowAndId1AndLeavesTheTrayWithThe
     EXPECT_EQ(Calls.back().Data.hWnd, wnd);
     EXPECT_EQ(Calls.back().Data.uID, 1u);
     EXPECT_FALSE(IsWindow(wnd));
+}
+
+TEST_F(TrayIconTest, ALostIconComesBackOnANewTaskbarAfterAnotherStartAndWhenTheShellWasNotReady)
+{
+    // A shell that refuses an add while it has no taskbar or already shows the icon, and a change while it
+    // does not show it.
+    bool taskbar = false, shown = false;
+    std::vector<DWORD> sent;
+    Tray->ShellNotify = [&](DWORD message, TNotifyIconData88&) {
+        sent.push_back(message);
+        BOOL ok = taskbar && (message == NIM_ADD ? !shown : shown);
+        if (ok) shown = message != NIM_DELETE;
+        return ok;
+    };
+    const std::vector<DWORD> modify{NIM_MODIFY}, modifyAdd{NIM_MODIFY, NIM_ADD};
+
+    // At log-on there is no taskbar yet: the add is tried again until it is taken, then no more.
+    Tray->AddRetryInterval = 20;
+    Tray->Loaded();
+    EXPECT_EQ(sent, modifyAdd);
+    PumpMessages(120);
+    EXPECT_GE(sent.size(), 4u) << "retried";
+    EXPECT_FALSE(shown);
+    taskbar = true;
+    sent.clear();
+    PumpMessages(120);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(sent, modifyAdd) << "retries stop once the icon is in";
+
+    // The shell restarts: its broadcast to the top-level windows brings the icon back, added once.
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    shown = false;
+    sent.clear();
+    PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
+    PumpMessages(50);
+    EXPECT_EQ(sent, modifyAdd);
+    EXPECT_TRUE(shown);
+    sent.clear();
+    SendMessageA(Tray->NotifyWindow(), taskbarCreated, 0, 0);
+    EXPECT_EQ(sent, modify) << "an icon still there is not added twice";
+
+    // Another start of the program reaches the application window.
+    shown = false;
+    sent.clear();
+    SendMessageA(Application->Handle(), ShowRunningCopyMessage(), 0, 0);
+    EXPECT_EQ(sent, modifyAdd);
+    EXPECT_TRUE(shown);
+
+    // An icon taken away on purpose stays away, and its retries stop.
+    taskbar = false;
+    sent.clear();
+    SendMessageA(Tray->NotifyWindow(), taskbarCreated, 0, 0);
+    Tray->SetIconVisible(false);
+    sent.clear();
+    PumpMessages(120);
+    SendMessageA(Tray->NotifyWindow(), taskbarCreated, 0, 0);
+    SendMessageA(Application->Handle(), ShowRunningCopyMessage(), 0, 0);
+    EXPECT_TRUE(sent.empty());
+    Tray->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
 }
 
 TEST_F(TrayIconTest, AfterLoadingTheIconIsAddedOrRemovedAndStartMinimizedHidesTheApplication)
