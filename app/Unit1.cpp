@@ -118,29 +118,32 @@ void TForm1::Button1Click(TObject* Sender)
     TrayIcon->SetEnabled(true);
 }
 
-void TForm1::SaveSettings()
+void TForm1::SaveSettings(bool tellFailures)
 {
-    // A write that fails is shown, but never keeps the user in a program that cannot end.
+    // A write that fails is shown, but never keeps the user in a program that cannot end. A key that cannot
+    // be opened for writing (made read-only by an administrator) fails each value the same way.
     for (const auto& [name, value] : {std::pair<const char*, std::string>{"basedir", Edit1->Text()},
                                       std::pair<const char*, std::string>{"basename", Edit2->Text()}}) {
         try {
-            RegWriteString(HKEY_CURRENT_USER, SettingsKey, name, value);
+            if (!RegWriteString(HKEY_CURRENT_USER, SettingsKey, name, value))
+                throw ERegistryException(FormatStr("Failed to set data for '%s'", {name}));
         } catch (const Exception&) {
-            Application->HandleException(nullptr);
+            if (tellFailures) Application->HandleException(nullptr);
         }
     }
 }
 
 void TForm1::FormClose(TObject* Sender, TCloseAction& Action)
 {
-    SaveSettings();
+    SaveSettings(true);
     Action = caFree;
 }
 
 void TForm1::WndProc(TMessage& Message)
 {
     // A log-off or shut-down without Quit keeps the settings too (only once the session really ends).
-    if (Message.Msg == WM_ENDSESSION && Message.WParam) SafeCall([this] { SaveSettings(); });
+    // Nothing is shown then: a message box would only hold the session's end up.
+    if (Message.Msg == WM_ENDSESSION && Message.WParam) SafeCall([this] { SaveSettings(false); });
     TForm::WndProc(Message);
 }
 

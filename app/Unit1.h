@@ -52,8 +52,9 @@ public:
 
     // Ends the program the way "&Quit" does, so the settings are written.
     void QuitProgram();
-    // Writes the two fields to the settings store (at Quit and when the session ends).
-    void SaveSettings();
+    // Writes the two fields to the settings store (at Quit and when the session ends); failures go to the
+    // default error display when tellFailures is set.
+    void SaveSettings(bool tellFailures);
 
     void WndProc(TMessage& Message) override;
 

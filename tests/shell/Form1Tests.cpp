@@ -152,6 +152,13 @@ TEST_F(Form1Test, AHandMadeFolderValueIsReadAsAUsableFolder)
     EXPECT_EQ(Form->Edit1->Text(), Folder);
     EXPECT_EQ(Form->Edit2->Text(), "Record");
     EXPECT_TRUE(ShownErrors().empty());
+    // Saving into it fails, and says so (at Quit; the session's end tells nobody).
+    Form->SaveSettings(false);
+    EXPECT_TRUE(ShownErrors().empty());
+    Form->SaveSettings(true);
+    ASSERT_EQ(ShownErrors().size(), 2u);
+    EXPECT_EQ(ShownErrors()[1], "Failed to set data for 'basename'");
+    ShownErrors().clear();
     SetKeyReadOnly(SettingsPath(), false);
 
     // A relative folder is refused by OK like a missing one.
