@@ -50,6 +50,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner, "TFORM1")
     Publish<TNotifyEvent>("Button1Click", [this](TObject* s) { Button1Click(s); });
     Publish<TNotifyEvent>("TrayIconClick", [this](TObject* s) { TrayIconClick(s); });
     Publish<TNotifyEvent>("DirTree1Click", [this](TObject* s) { DirTree1Click(s); });
+    Publish<TTVChangedEvent>("DirTree1Change", [this](TObject* s, TTreeNode* n) { DirTree1Change(s, n); });
 }
 
 void TForm1::FormCreate(TObject* Sender)
@@ -72,6 +73,14 @@ void TForm1::FormShow(TObject* Sender)
 void TForm1::DirTree1Click(TObject* Sender)
 {
     if (DirTree1) Edit1->SetText(DirTree1->SelectedPath());
+}
+
+void TForm1::DirTree1Change(TObject* Sender, TTreeNode* Node)
+{
+    // The field follows the selection as the user moves it, by mouse or keys. The selection that showing
+    // the window makes (FormShow runs before the window appears) and the tree's own refreshes while it is
+    // hidden leave the folder as it was.
+    if (TDirEntry* e = TDirTree::EntryOf(Node); e && IsWindowVisible(Handle())) Edit1->SetText(e->Path);
 }
 
 void TForm1::Selectdirectory1Click(TObject* Sender)

@@ -11,6 +11,7 @@
 
 class TTrayIcon;
 class TDirTree;
+class TTreeNode;
 class TSingleInstance;
 
 class TForm1 : public TForm {
@@ -39,6 +40,7 @@ public:
     void Button1Click(TObject* Sender);
     void TrayIconClick(TObject* Sender);
     void DirTree1Click(TObject* Sender);
+    void DirTree1Change(TObject* Sender, TTreeNode* Node);
 
     // The first free take path in folder for base, or "" when every number is taken (the user is told).
     std::string NextTakeName(const std::string& folder, const std::string& base);

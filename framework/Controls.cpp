@@ -22,6 +22,13 @@ void HandleCallbackException() noexcept
     }
 }
 
+TCustomForm* GetParentForm(const TControl* control)
+{
+    for (const TControl* c = control; c; c = c->Parent())
+        if (auto* form = dynamic_cast<const TCustomForm*>(c)) return const_cast<TCustomForm*>(form);
+    return nullptr;
+}
+
 TShiftState KeysToShiftState(WPARAM keys)
 {
     TShiftState s = 0;
@@ -278,6 +285,17 @@ TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
 TGraphicControl::~TGraphicControl()
 {
     if (FParent) FParent->ReleaseChildCapture(this);
+}
+
+void TGraphicControl::SetFocus()
+{
+    if (TCustomForm* form = GetParentForm(this)) form->FocusGraphic(this);
+}
+
+bool TGraphicControl::Focused() const
+{
+    TCustomForm* form = GetParentForm(this);
+    return form && form->FocusedGraphic() == this && form->HandleAllocated() && GetFocus() == form->Handle();
 }
 
 void TGraphicControl::PaintTo(HDC dc)
@@ -651,6 +669,7 @@ void TWinControl::RemoveControl(TControl* control)
     auto it = std::find(FControls.begin(), FControls.end(), control);
     if (it == FControls.end()) return;
     ReleaseChildCapture(control);
+    if (TCustomForm* form = GetParentForm(this); form && form->FocusedGraphic() == control) form->FocusGraphic(nullptr);
     if (control->Visible()) InvalidateChild(control);
     FControls.erase(it);
     control->FParent = nullptr;

@@ -39,6 +39,7 @@ bool IdentToCursor(const std::string& name, TCursor& cursor);
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 class TWinControl;
+class TCustomForm;
 
 class TControl : public TComponent {
     friend class TWinControl;
@@ -161,8 +162,19 @@ public:
     // Draws the control into dc with its top-left at the DC's origin (used by the parent and by tests).
     void PaintTo(HDC dc);
 
+    // A windowless tab stop takes the keyboard within its form: the form's window holds the platform focus
+    // and the form remembers which of these has it. Tab reaches them after the windowed tab stops; Space and
+    // Enter press the focused one (Click).
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool value) { FTabStop = value; }
+    // Gives this control the keyboard within its form.
+    void SetFocus();
+    // This control has the keyboard: its form's focused control while the form's window has the focus.
+    bool Focused() const;
+
 protected:
     virtual void Paint() {}
+    bool FTabStop = false;
 
 private:
     TCanvas FCanvas;
@@ -291,6 +303,9 @@ template <class F> void SafeCall(F&& f) noexcept
         HandleCallbackException();
     }
 }
+
+// The form a control sits on (its nearest parent that is a form, or the control itself), or nullptr.
+TCustomForm* GetParentForm(const TControl* control);
 
 // Shift state from the key and button flags of a mouse message.
 TShiftState KeysToShiftState(WPARAM keys);

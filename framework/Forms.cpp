@@ -194,7 +194,19 @@ void TCustomForm::SetFormStyle(TFormStyle value)
 void TCustomForm::SetActiveControl(TWinControl* control)
 {
     FActiveControl = control;
+    if (control && FFocusedGraphic) FocusGraphic(nullptr);
     if (control && FHandle && IsWindowVisible(FHandle)) control->SetFocus();
+}
+
+void TCustomForm::FocusGraphic(TGraphicControl* control)
+{
+    if (FFocusedGraphic) FFocusedGraphic->Invalidate();
+    FFocusedGraphic = control;
+    if (!control) return;
+    // The form's window holds the keyboard for it, and gets it back when the form is activated again.
+    FActiveControl = nullptr;
+    if (FHandle && IsWindowVisible(FHandle)) ::SetFocus(FHandle);
+    control->Invalidate();
 }
 
 namespace {
@@ -213,6 +225,19 @@ void CollectTabStops(const TWinControl* parent, std::vector<TWinControl*>& out)
         CollectTabStops(c, out);
     }
 }
+
+void CollectGraphicTabStops(const TWinControl* parent, std::vector<TControl*>& out)
+{
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* c = parent->Controls(i);
+        if (!c->Visible() || !c->Enabled()) continue;
+        if (auto* g = dynamic_cast<TGraphicControl*>(c)) {
+            if (g->TabStop()) out.push_back(g);
+        } else if (auto* w = dynamic_cast<TWinControl*>(c)) {
+            CollectGraphicTabStops(w, out);
+        }
+    }
+}
 }  // namespace
 
 std::vector<TWinControl*> TCustomForm::TabStops() const
@@ -222,20 +247,35 @@ std::vector<TWinControl*> TCustomForm::TabStops() const
     return stops;
 }
 
-void TCustomForm::FocusTabStop(TWinControl* control)
+std::vector<TControl*> TCustomForm::AllTabStops() const
 {
-    SetActiveControl(control);
-    HWND wnd = control->Handle();
+    std::vector<TWinControl*> windowed = TabStops();
+    std::vector<TControl*> stops(windowed.begin(), windowed.end());
+    CollectGraphicTabStops(this, stops);
+    return stops;
+}
+
+void TCustomForm::FocusTabStop(TControl* control)
+{
+    if (auto* g = dynamic_cast<TGraphicControl*>(control)) {
+        FocusGraphic(g);
+        return;
+    }
+    auto* w = dynamic_cast<TWinControl*>(control);
+    if (!w) return;
+    SetActiveControl(w);
+    HWND wnd = w->Handle();
     if (SendMessageA(wnd, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(wnd, EM_SETSEL, 0, -1);
 }
 
 void TCustomForm::SelectNext(bool forward)
 {
-    std::vector<TWinControl*> stops = TabStops();
+    std::vector<TControl*> stops = AllTabStops();
     if (stops.empty()) return;
     HWND focus = GetFocus();
-    auto at = std::find_if(stops.begin(), stops.end(), [&](TWinControl* c) {
-        return c->Handle() == focus || IsChild(c->Handle(), focus);
+    auto at = std::find_if(stops.begin(), stops.end(), [&](TControl* c) {
+        if (auto* w = dynamic_cast<TWinControl*>(c)) return w->Handle() == focus || IsChild(w->Handle(), focus);
+        return c == FFocusedGraphic && focus == FHandle;
     });
     const int n = static_cast<int>(stops.size());
     int index;
@@ -246,7 +286,7 @@ void TCustomForm::SelectNext(bool forward)
 
 void TCustomForm::SelectFirst()
 {
-    std::vector<TWinControl*> stops = TabStops();
+    std::vector<TControl*> stops = AllTabStops();
     if (FInitialControl && std::find(stops.begin(), stops.end(), FInitialControl) != stops.end())
         FocusTabStop(FInitialControl);
     else if (!stops.empty())
@@ -266,21 +306,30 @@ bool TCustomForm::DialogKey(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN) return false;
     const WPARAM key = msg.wParam;
-    if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
+    if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE && key != VK_SPACE) return false;
     if (GetKeyState(VK_MENU) < 0 || GetKeyState(VK_CONTROL) < 0) return false;
     HWND focus = GetFocus();
     if (focus && focus != FHandle && !IsChild(FHandle, focus)) return false;
     const LRESULT code =
         focus ? SendMessageA(focus, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg)) : 0;
     if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
-    TWinControl* button = nullptr;
+    TGraphicControl* graphic = FFocusedGraphic;
+    if (graphic && !(graphic->Focused() && graphic->Showing() && graphic->Enabled())) graphic = nullptr;
+    TControl* button = nullptr;
     switch (key) {
     case VK_TAB:
         if (code & DLGC_WANTTAB) return false;
         SelectNext(GetKeyState(VK_SHIFT) >= 0);
         return true;
+    case VK_SPACE:
+        // Platform buttons take Space themselves; a windowless one is pressed here.
+        if (!graphic) return false;
+        button = graphic;
+        break;
     case VK_RETURN:
-        if (TWinControl* focused = FromHandle(focus); focused && focused->IsPushButton())
+        if (graphic)
+            button = graphic;
+        else if (TWinControl* focused = FromHandle(focus); focused && focused->IsPushButton())
             button = focused;
         else
             button = FindButton(&TWinControl::IsDefaultButton);
@@ -290,8 +339,10 @@ bool TCustomForm::DialogKey(const MSG& msg)
         if (!button) return false;
         break;
     }
-    // Enter without a button to press is still the dialog's: an edit field would only beep at it.
-    if (button) SafeCall([button] { button->Click(); });
+    // Enter without a button to press is still the dialog's: an edit field would only beep at it. A held key
+    // presses a windowless button once, not at the keyboard's repeat rate.
+    const bool repeated = (msg.lParam & (1 << 30)) != 0;
+    if (button && !(button == graphic && repeated)) SafeCall([button] { button->Click(); });
     return true;
 }
 
@@ -459,6 +510,11 @@ void TCustomForm::WndProc(TMessage& Message)
     case CM_RELEASE:
         delete this;
         return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // A windowless control shows its focus mark only while the form's window has the keyboard.
+        if (FFocusedGraphic) FFocusedGraphic->Invalidate();
+        break;
     case WM_ACTIVATE:
         if (LOWORD(Message.WParam) != WA_INACTIVE && OnActivate) OnActivate(this);
         if (LOWORD(Message.WParam) != WA_INACTIVE && FActiveControl && FActiveControl->HandleAllocated()) {
@@ -508,7 +564,10 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
         if (it == std::end(names)) throw ELayoutError("Unknown position " + value.Str);
         SetPosition(static_cast<TPosition>(it - std::begin(names)));
     } else if (name == "Icon") FIcon.LoadFromBytes(value.Bytes);
-    else if (name == "ActiveControl") FInitialControl = FActiveControl = dynamic_cast<TWinControl*>(value.AsComponent());
+    else if (name == "ActiveControl") {
+        FInitialControl = dynamic_cast<TControl*>(value.AsComponent());
+        FActiveControl = dynamic_cast<TWinControl*>(FInitialControl);
+    }
     else if (name == "OnCreate") OnCreate = value.AsEvent<TNotifyEvent>();
     else if (name == "OnShow") OnShow = value.AsEvent<TNotifyEvent>();
     else if (name == "OnHide") OnHide = value.AsEvent<TNotifyEvent>();

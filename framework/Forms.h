@@ -63,17 +63,23 @@ public:
     TIcon& Icon() { return FIcon; }
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* control);
+    // The windowless control that has the keyboard within this form (TGraphicControl::SetFocus); nullptr
+    // clears it. Focusing one gives the form's window the platform focus.
+    TGraphicControl* FocusedGraphic() const { return FFocusedGraphic; }
+    void FocusGraphic(TGraphicControl* control);
 
     // The keyboard of the platform's dialogs: Tab and Shift+Tab go round the tab stops in TabOrder order,
     // Enter clicks the focused push button or else the default button, Escape the cancel button; a control
-    // that asks for the key itself (WM_GETDLGCODE) gets it. True when the key was used here.
+    // that asks for the key itself (WM_GETDLGCODE) gets it. A focused windowless control is pressed by
+    // Enter and Space. True when the key was used here.
     bool DialogKey(const MSG& msg);
     // The windowed controls Tab visits, in order: tab stops that are showing and enabled, containers'
     // children at their container's place.
     std::vector<TWinControl*> TabStops() const;
     // Focuses the next (or previous) tab stop after the focused one, going round.
     void SelectNext(bool forward);
-    // Focuses the layout's ActiveControl, else the first tab stop; runs each time the form is shown.
+    // Focuses the layout's ActiveControl (windowed or not), else the first tab stop; runs each time the form
+    // is shown.
     void SelectFirst();
 
     TNotifyEvent OnCreate, OnShow, OnHide, OnDestroy, OnActivate;
@@ -111,8 +117,10 @@ protected:
 
 private:
     void ApplyFirstShowPosition();
+    // TabStops, then the windowless tab stops that are showing and enabled, in the order they were made.
+    std::vector<TControl*> AllTabStops() const;
     // Focuses a tab stop the way a dialog does: an edit field gets its text selected.
-    void FocusTabStop(TWinControl* control);
+    void FocusTabStop(TControl* control);
     // The first showing, enabled button of this form that answers the question.
     TWinControl* FindButton(bool (TWinControl::*which)() const) const;
     void FinishLoading();
@@ -129,7 +137,8 @@ private:
     bool FShownOnce = false;
     bool FCreated = false;
     TWinControl* FActiveControl = nullptr;
-    TWinControl* FInitialControl = nullptr;  // the layout's ActiveControl
+    TControl* FInitialControl = nullptr;  // the layout's ActiveControl
+    TGraphicControl* FFocusedGraphic = nullptr;
     std::map<std::string, std::any> FHandlers;
     std::map<std::string, std::function<void(TComponent*)>> FFields;
 };

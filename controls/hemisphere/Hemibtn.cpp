@@ -2,6 +2,7 @@
 
 #include "controls/hemisphere/HemiRender.h"
 #include "controls/hemisphere/HemiShade.h"
+#include "framework/GdiHandles.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ TLayoutProperty BinaryProperty(const std::string& name, const std::string& file,
 
 THemisphereButton::THemisphereButton(TComponent* AOwner) : TGraphicControl(AOwner)
 {
+    FTabStop = true;  // a push button, reachable with Tab
     // The plain positioning: construction does not render, and the remembered size stays unset.
     TGraphicControl::SetBounds(FLeft, FTop, 25, 25);
 }
@@ -280,6 +282,24 @@ void THemisphereButton::Paint()
     u.Canvas().CopyRect(r, (FDown ? FImageIn : FImageOut).Canvas(), r, SRCERASE);
     t.Canvas().CopyRect(r, u.Canvas(), r, SRCPAINT);
     Canvas().CopyRect(r, t.Canvas(), r, SRCCOPY);
+    if (Focused()) PaintFocusMark(w, h);
+}
+
+void THemisphereButton::PaintFocusMark(int width, int height)
+{
+    // Every other pixel of the ring inverted, as the platform draws its focus rectangles: it shows on any
+    // face colour and on the shading's light and dark parts alike.
+    const int inset = BevelTotal() + 3;
+    if (width - 2 * inset < 4 || height - 2 * inset < 4) return;
+    HDC dc = Canvas().Handle();
+    const LOGBRUSH dots = {BS_SOLID, 0, 0};
+    GdiObject<HPEN> pen(ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &dots, 0, nullptr));
+    if (!pen) return;
+    SelectObjectScope usePen(dc, pen.get());
+    SelectObjectScope noFill(dc, GetStockObject(NULL_BRUSH));
+    const int oldRop = SetROP2(dc, R2_NOT);
+    Ellipse(dc, inset, inset, width - inset, height - inset);
+    SetROP2(dc, oldRop);
 }
 
 void THemisphereButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -304,14 +324,7 @@ void THemisphereButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, i
     if (FPressed) {
         FPressed = false;
         if (FaceHitTest(X, Y)) {
-            if (OnClick) OnClick(this);
-            if (FGroupIndex == 0) {
-                SetDown(false);
-            } else if (FAllowAllUp || !FDownAtPress) {
-                for (THemisphereButton* b : Group())
-                    if (b != this) b->SetDown(false);
-                SetDown(!FDownAtPress);
-            }
+            ReleaseOnFace();
         } else {
             // Ended off the face (or the capture was lost): no click, and the button goes back to how it was
             // before the press even when no move off the face came first.
@@ -319,6 +332,26 @@ void THemisphereButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, i
         }
     }
     if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void THemisphereButton::ReleaseOnFace()
+{
+    if (OnClick) OnClick(this);
+    if (FGroupIndex == 0) {
+        SetDown(false);
+    } else if (FAllowAllUp || !FDownAtPress) {
+        for (THemisphereButton* b : Group())
+            if (b != this) b->SetDown(false);
+        SetDown(!FDownAtPress);
+    }
+}
+
+void THemisphereButton::Click()
+{
+    if (!Enabled() || FPressed) return;
+    FDownAtPress = FDown;
+    SetDown(true);
+    ReleaseOnFace();
 }
 
 bool THemisphereButton::SetProperty(const std::string& name, const TLayoutValue& value)

@@ -95,6 +95,9 @@ public:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     // The parent's double-click notice; the double click is handled in MouseDown instead.
     void DblClick() override {}
+    // A press from the keyboard (Space or Enter while the button has the focus): the button goes down, fires
+    // its own OnClick and comes up as after a mouse press and release on the face.
+    void Click() override;
 
 protected:
     void Paint() override;
@@ -103,6 +106,10 @@ protected:
 private:
     // After a property change: rebuild and invalidate (rebuilding skips itself while loading).
     void Changed();
+    // The end of a press released on the face: the click, then the button up (or the group's toggling).
+    void ReleaseOnFace();
+    // The keyboard focus: a dotted ring inside the face, drawn over the images.
+    void PaintFocusMark(int width, int height);
     // Buttons with the same owner and GroupIndex, in the owner's component order (this one included).
     std::vector<THemisphereButton*> Group() const;
     int BevelTotal() const;

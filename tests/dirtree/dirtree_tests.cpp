@@ -105,6 +105,11 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     tree->UnlockChange();
     EXPECT_EQ(reported, std::vector<TTreeNode*>{Node(Root(R) + "GAMMA\\")});
     EXPECT_EQ(tree->LastPaths(R), Root(R) + "GAMMA\\");
+    // The arrow keys move the selection and report it like any other move.
+    tree->OpenPath(Root(R) + "alpha");
+    reported.clear();
+    SendMessageA(tree->Handle(), WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(reported, std::vector<TTreeNode*>{Node(Root(R) + "ALPHA\\")->GetNextSibling()});
     tree->OnChange = nullptr;
 
     // A folder marked system may carry an icon of its own (desktop.ini): it shows what the shell gives.

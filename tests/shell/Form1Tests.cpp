@@ -205,6 +205,20 @@ TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
     EXPECT_TRUE(Form->TrayIcon->Enabled());
 }
 
+TEST_F(Form1Test, TheFolderFieldFollowsTheTreeMovedByKeysNotTheSelectionTheWindowMakes)
+{
+    CreateDirectoryA((Folder + "sub").c_str(), nullptr);
+    Create();
+    Form->Edit1->SetText(Folder);
+    Form->Selectdirectory1Click(nullptr);
+    EXPECT_EQ(Form->Edit1->Text(), Folder) << "the tree showing the folder keeps the field's spelling";
+    for (WPARAM key : {VK_RIGHT, VK_DOWN}) SendMessageA(Form->DirTree1->Handle(), WM_KEYDOWN, key, 1);
+    EXPECT_EQ(Form->Edit1->Text(), CharUpperString(Folder) + "SUB\\");
+    Form->Button1Click(nullptr);
+    Form->DirTree1->OpenPath(Folder);
+    EXPECT_EQ(Form->Edit1->Text(), CharUpperString(Folder) + "SUB\\") << "moved while the window is hidden";
+}
+
 TEST_F(Form1Test, CloseRequestsLeaveTheOptionsWindowUpAndOnlyQuitEnds)
 {
     Create();

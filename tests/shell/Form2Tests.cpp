@@ -468,3 +468,22 @@ TEST_F(Form2Test, CloseRequestsDoNotEndATakeOnlyStopDoes)
 }
 
 }  // namespace
+
+TEST_F(Form2Test, StopHasTheKeyboardWhenShownAndAMarkInsideItsFaceSaysSo)
+{
+    ShowFor("take.wav");
+    ASSERT_TRUE(Rec->HBtnStop->Focused());
+    TBitmap marked, plain;
+    for (TBitmap* b : {&marked, &plain}) {
+        b->SetSize(69, 32);
+        Rec->HBtnStop->PaintTo(b->Canvas().Handle());
+        Rec->HbtnCancel->SetFocus();
+    }
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 69; ++x)
+            if (marked.Canvas().Pixel(x, y) != plain.Canvas().Pixel(x, y))
+                ++(Rec->HBtnStop->FaceHitTest(x, y) ? inside : outside);
+    EXPECT_GT(inside, 40);
+    EXPECT_EQ(outside, 0);
+}

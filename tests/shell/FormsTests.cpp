@@ -1661,3 +1661,33 @@ TEST(DialogKeyboard, TheLayoutsActiveControlIsFocusedFirst)
     form->Hide();
     delete form;
 }
+
+TEST(DialogKeyboard, WindowlessTabStopsTakeTheKeyboardThroughTheFormsWindow)
+{
+    TKeyForm* form = MakeKeyForm();
+    TGraphicControl* g[2];
+    for (int i = 0; i < 2; ++i) {
+        g[i] = new TGraphicControl(form);
+        g[i]->SetTabStop(true);
+        g[i]->OnClick = [form, i](TObject*) { form->Log.push_back(std::to_string(i)); };
+        g[i]->SetParent(form);
+    }
+    form->Show();
+    Application->ProcessMessages();
+    // After the windowed tab stops, in the order they were made; the form's window holds the focus.
+    Press(VK_TAB, true);
+    EXPECT_TRUE(g[1]->Focused() && GetFocus() == form->Handle());
+    Press(VK_TAB, true);
+    ASSERT_TRUE(g[0]->Focused());
+    // Space and Enter press it, a held key once; Escape, with no cancel button, does nothing.
+    Press(VK_SPACE);
+    Press(VK_RETURN);
+    Press(VK_ESCAPE);
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
+    Application->ProcessMessages();
+    EXPECT_EQ(form->Log, (std::vector<std::string>{"0", "0"}));
+    delete g[0];
+    EXPECT_EQ(form->FocusedGraphic(), nullptr);
+    form->Hide();
+    delete form;
+}
