@@ -703,6 +703,18 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     Deliver(rec8, {200});
     EXPECT_EQ(2, rec8.DoneIndex());
     EXPECT_EQ(2, TakeBufferDoneMessages(rec8));
+
+    // A device that claims more than the buffer holds gives the buffer, not more (nor a count cut to 16 bits).
+    std::string claimed = TempPath("claimed.wav");
+    rec8.CreateWaveFile(claimed);
+    const int slot = rec8.DoneIndex();
+    std::memset(rec8.Buffer(slot), 7, rec8.BufferBytes());
+    rec8.Header(slot)->dwBytesRecorded = 0x10000 + 8;
+    TRecorder::WaveInCallback(nullptr, WIM_DATA, reinterpret_cast<DWORD_PTR>(&rec8), 0, 0);
+    rec8.FinishWaveFile();
+    EXPECT_EQ(44u + rec8.BufferBytes(), ReadWholeFile(claimed).size());
+    DeleteFileA(claimed.c_str());
+    TakeBufferDoneMessages(rec8);
 }
 
 TEST(RecorderCallback, AppendingStopsAtTheLimitAndOnFailedWrites)
