@@ -215,9 +215,10 @@ void TForm1::StartTake(const std::string& folder, const std::string& base)
             result = ShowRecordingWindow();
         else if (Form2)
             result = Form2->ShowModal();
-        // Another program made that file since the search: the next free number.
-        if (result == TForm2::mrNameTaken) continue;
-        if (result == TForm2::mrStartFailed && Form2)
+        // Another program made that file since the search: the next free number. (Something else of that
+        // name, such as a folder, cannot be recorded over: that is a take that could not start.)
+        if (result == TForm2::mrNameTaken && FileExists(path)) continue;
+        if ((result == TForm2::mrStartFailed || result == TForm2::mrNameTaken) && Form2)
             ShowMessageBox("Recording could not start.\n\n" + Form2->StartFailure() + "\n\nNothing was saved.",
                            Application->Title(), MB_OK | MB_ICONERROR);
         return;

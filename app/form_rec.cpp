@@ -79,6 +79,7 @@ void TForm2::FormShow(TObject* Sender)
         const auto* create = dynamic_cast<const EFCreateError*>(&e);
         if (create && create->ErrorCode == ERROR_FILE_EXISTS) {
             FTakeEnded = true;
+            FStartFailure = e.Message();
             SetModalResult(mrNameTaken);
             PostMessageA(Handle(), WM_NULL, 0, 0);  // the modal loop looks at the result after a message
             return;

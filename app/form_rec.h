@@ -40,8 +40,9 @@ public:
     // Why the last take could not start, in words for the user; empty when it started. The take launch shows
     // it once this window is gone.
     const std::string& StartFailure() const { return FStartFailure; }
-    // Modal results besides Stop's mrOk: the take could not start (mrAbort), or another program made a file
-    // of the take's name since it was chosen (mrRetry: the next free number is tried).
+    // Modal results besides Stop's mrOk: the take could not start (mrAbort), or something of the take's name
+    // exists already (mrRetry: a file another program made since the name was chosen sends the launch on to
+    // the next free number). StartFailure tells why in both.
     static constexpr TModalResult mrStartFailed = mrAbort, mrNameTaken = mrRetry;
 
     void WndProc(TMessage& Message) override;

@@ -262,6 +262,22 @@ TEST_F(Form2Test, AFileMadeByAnotherProgramSinceTheNameWasChosenIsNeverOverwritt
     EXPECT_EQ(U32(wav, 40), wav.size() - 44);
     EXPECT_TRUE(ShownMessages().empty());
     EXPECT_TRUE(ShownErrors().empty());
+
+    // A folder named like the next take is no file, so its number is chosen; it cannot be recorded over, and
+    // that is told once rather than tried again and again.
+    CreateDirectoryA((Folder + "Record3.wav").c_str(), nullptr);
+    int shows = 0;
+    Rec->OnShow = [&](TObject* sender) {
+        ++shows;
+        Rec->FormShow(sender);
+        if (Rec->Timer1->Enabled()) Rec->HBtnStopClick(nullptr);
+    };
+    Main->TrayIconClick(nullptr);
+    RemoveDirectoryA((Folder + "Record3.wav").c_str());
+    EXPECT_EQ(shows, 1);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_EQ(ShownMessages()[0].Text.rfind("Recording could not start.\n\nCannot create file \"" + Folder +
+                                            "Record3.wav\". ", 0), 0u) << ShownMessages()[0].Text;
 }
 
 TEST_F(Form2Test, WhenTheDeviceStopsMidTakeTheUserIsToldAndTheTakeKeepsWhatWasRecorded)
