@@ -32,7 +32,7 @@ std::string BaseNameProblem(const std::string& folder, const std::string& base)
     for (unsigned char c : base) {
         if (c < 32 || c == 127)
             return "The base name cannot contain control characters (such as a tab or a line break).";
-        if (c != 0 && std::strchr("\\/:*?\"<>|", c))
+        if (std::strchr("\\/:*?\"<>|", c))
             return std::string("The base name cannot contain the character ") + static_cast<char>(c) +
                    " (file names cannot hold \\ / : * ? \" < > |).";
     }
