@@ -39,13 +39,14 @@ public:
     }
 };
 
-// Writes wait while the stream is held, as a stalled disk does.
+// Each write takes a moment, and waits while the stream is held, as a stalled disk does.
 class THeldStream : public TLimitedStream {
 public:
     std::atomic<bool> Held{false};
     long Write(const void* buffer, long count) override
     {
-        while (Held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        do std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (Held);
         return TLimitedStream::Write(buffer, count);
     }
 };
@@ -309,9 +310,16 @@ TEST(TakeWriter, QueuedBlocksReachTheFileInOrderAndEveryFailureEndsTheTake)
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(w.Push(blocks[i].data(), 100)) << i;
     EXPECT_FALSE(w.Push(blocks[4].data(), 100));
     EXPECT_EQ(TTakeWriter::twSoundLost, w.State());
-    held.Held = false;
     EXPECT_FALSE(w.Push(blocks[5].data(), 100)) << "a take with a hole in it";
-    EXPECT_TRUE(w.WaitWritten(5000));
+    // The wait ends when the queue is written, not at its deadline.
+    std::thread release([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        held.Held = false;
+    });
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_TRUE(w.WaitWritten(20000));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
+    release.join();
     w.Finish();
     ASSERT_EQ(44u + 400, held.Bytes().size());
     for (int i = 0; i < 4; ++i) EXPECT_EQ(i + 1, held.Bytes()[44 + 100 * i + 99]) << i;
@@ -354,4 +362,17 @@ TEST(TakeWriter, QueuedBlocksReachTheFileInOrderAndEveryFailureEndsTheTake)
     EXPECT_EQ(TTakeWriter::twClosed, w.State());
     EXPECT_EQ(44u + 100, whole.Bytes().size());
     EXPECT_FALSE(w.Push(blocks[1].data(), 100));
+
+    // Started again with longer blocks, then with a longer queue: there is room for each.
+    std::vector<std::uint8_t> longer(200, 9);
+    for (unsigned count : {4u, 5u}) {
+        THeldStream again;
+        again.Write(h.data(), 44);
+        again.Held = true;
+        w.Start(&again, 44, 200, count);
+        for (unsigned i = 0; i < count; ++i) EXPECT_TRUE(w.Push(longer.data(), 200)) << count << " " << i;
+        again.Held = false;
+        w.Finish();
+        EXPECT_EQ(44u + 200 * count, again.Bytes().size());
+    }
 }

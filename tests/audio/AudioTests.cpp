@@ -559,6 +559,14 @@ TEST(AudioErrors, TextsOfFailedOperations)
                   e.Message());
     }
     EXPECT_FALSE(rec.FileOpen());
+    // A name whose full path would not fit is reported as it was given.
+    const std::string tooLong = std::string(MAX_PATH, 'x') + ".wav";
+    try {
+        rec.CreateWaveFile(tooLong);
+        ADD_FAILURE() << "no error raised";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(0u, e.Message().find("Cannot create file \"" + tooLong + "\". ")) << e.Message();
+    }
 
     // An empty name creates nothing.
     rec.CreateWaveFile("");
@@ -692,15 +700,15 @@ TEST(RecorderCallback, TriggerSplitAndEmptyBuffers)
     EXPECT_TRUE(std::equal(negative.begin(), negative.end(), file.begin() + 44 + 32768));
     DeleteFileA(path.c_str());
 
-    // 8-bit silence reaches a level of 128.
+    // 8-bit silence stays below a level of 129; a single byte above it triggers, a buffer like any other.
     TAudio audio8(nullptr);
     TRecorder& rec8 = audio8.Recorder();
-    rec8.SetTrigLevel(128);
+    rec8.SetTrigLevel(129);
     OpenForCallbacks(rec8);
     Deliver(rec8, std::vector<std::uint8_t>(8192, 128));
-    EXPECT_TRUE(rec8.Triggered());
-    // A single byte is a buffer like any other.
+    EXPECT_FALSE(rec8.Triggered());
     Deliver(rec8, {200});
+    EXPECT_TRUE(rec8.Triggered());
     EXPECT_EQ(2, rec8.DoneIndex());
     EXPECT_EQ(2, TakeBufferDoneMessages(rec8));
 
@@ -1105,7 +1113,10 @@ TEST(RecorderCallback, ASecondTakeStartsTheRingAfresh)
         EXPECT_EQ(take == 1 ? 3 : 2, rec.DoneIndex());
         EXPECT_EQ(take == 1 ? 0 : 3, rec.AddIndex());
         EXPECT_EQ(take == 1 ? 3u : 2u, rec.BuffersDone());
+        // With no callback under way the stop has nothing to wait for.
+        const DWORD stopping = GetTickCount();
         EXPECT_TRUE(rec.StopRecording());
+        EXPECT_LT(GetTickCount() - stopping, 2000u) << take;
         std::vector<std::uint8_t> file = ReadWholeFile(path);
         ASSERT_EQ(44 + expected.size(), file.size()) << take;
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + 44)) << take;
