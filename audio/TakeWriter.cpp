@@ -19,7 +19,7 @@ void TTakeWriter::Start(TStream* stream, std::uint64_t size, std::uint32_t block
     FFileSize = size;
     FErrorCode = 0;
     FFirst = FQueued = 0;
-    FWriting = FFinishing = false;
+    FFinishing = false;
     FState = twOpen;
     FThread = std::thread([this] { Run(); });
 }
@@ -47,13 +47,11 @@ void TTakeWriter::Run() noexcept
         FWake.wait(hold, [this] { return FQueued > 0 || FFinishing; });
         if (FQueued == 0) break;
         const unsigned block = FFirst;
-        FWriting = true;
         hold.unlock();
         // Only this thread reads a queued block, and Push never refills it before it is popped.
         const TWaveAppender::TResult r =
             FAppender.Append(FBlocks.get() + std::size_t{block} * FBlockBytes, FLengths[block]);
         hold.lock();
-        FWriting = false;
         FFirst = (FFirst + 1) % FCount;
         --FQueued;
         if (r == TWaveAppender::arOk) {
@@ -62,12 +60,10 @@ void TTakeWriter::Run() noexcept
             // What is still queued comes after the hole: it goes, unwritten.
             FErrorCode = r == TWaveAppender::arWriteFailed ? FAppender.ErrorCode : 0;
             Fail(r == TWaveAppender::arLimit ? twSizeLimit : twWriteFailed);
-            FFirst = (FFirst + FQueued) % FCount;
             FQueued = 0;
         }
         if (FQueued == 0) FEmptied.notify_all();
     }
-    FEmptied.notify_all();
 }
 
 void TTakeWriter::Fail(TState state) noexcept
@@ -93,5 +89,6 @@ void TTakeWriter::Finish()
 bool TTakeWriter::WaitWritten(unsigned ms)
 {
     std::unique_lock<std::mutex> hold(FLock);
-    return FEmptied.wait_for(hold, std::chrono::milliseconds(ms), [this] { return FQueued == 0 && !FWriting; });
+    // The block being written counts as queued until it is in the file.
+    return FEmptied.wait_for(hold, std::chrono::milliseconds(ms), [this] { return FQueued == 0; });
 }

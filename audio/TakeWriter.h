@@ -62,7 +62,6 @@ private:
     std::mutex FLock;
     std::condition_variable FWake, FEmptied;
     unsigned FFirst = 0, FQueued = 0;
-    bool FWriting = false;  // the writer holds the first block outside the lock
     bool FFinishing = false;
     std::atomic<TState> FState{twClosed};
     std::atomic<std::uint64_t> FFileSize{0};
