@@ -473,6 +473,16 @@ TEST_F(HemiTest, PressMoveOutMoveInRelease)
     EXPECT_FALSE(b->Down());
     Send(WM_RBUTTONUP, 0, 45, 26);
     EXPECT_EQ(log, (std::vector<std::string>{"up"}));
+    // A key press (Click) goes down and clicks the same way; not during a mouse press, nor while disabled.
+    log.clear();
+    b->Click();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 45, 26);
+    b->Click();
+    Send(WM_LBUTTONUP, 0, 45, 26);
+    b->SetEnabled(false);
+    b->Click();
+    EXPECT_EQ(log, (std::vector<std::string>{"click-down", "click-down", "up"}));
+    EXPECT_FALSE(b->Down());
 }
 
 TEST_F(HemiTest, DoubleClick)

@@ -1500,7 +1500,13 @@ public:
         Publish<TNotifyEvent>("OkClick", [this](TObject*) { Log.push_back("ok"); });
         Publish<TNotifyEvent>("OtherClick", [this](TObject*) { Log.push_back("other"); });
     }
+    void WndProc(TMessage& m) override
+    {
+        KeysSeen += m.Msg == WM_KEYDOWN;
+        TForm::WndProc(m);
+    }
     std::vector<std::string> Log;
+    int KeysSeen = 0;  // key presses that reached the form's own window
 };
 
 const char kKeyLayout[] = R"(
@@ -1671,6 +1677,7 @@ TEST(DialogKeyboard, WindowlessTabStopsTakeTheKeyboardThroughTheFormsWindow)
         g[i]->SetTabStop(true);
         g[i]->OnClick = [form, i](TObject*) { form->Log.push_back(std::to_string(i)); };
         g[i]->SetParent(form);
+        g[i]->SetBounds(10 + 20 * i, 190, 16, 16);
     }
     form->Show();
     Application->ProcessMessages();
@@ -1682,12 +1689,26 @@ TEST(DialogKeyboard, WindowlessTabStopsTakeTheKeyboardThroughTheFormsWindow)
     // Space and Enter press it, a held key once; Escape, with no cancel button, does nothing.
     Press(VK_SPACE);
     Press(VK_RETURN);
+    EXPECT_EQ(form->KeysSeen, 0) << "a key that pressed a button goes no further";
     Press(VK_ESCAPE);
     PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
     Application->ProcessMessages();
     EXPECT_EQ(form->Log, (std::vector<std::string>{"0", "0"}));
+    // Its mark is repainted as the form's window loses and regains the keyboard.
+    for (HWND to : {HWND(nullptr), form->Handle()}) {
+        ValidateRect(form->Handle(), nullptr);
+        ::SetFocus(to);
+        EXPECT_TRUE(GetUpdateRect(form->Handle(), nullptr, FALSE)) << to;
+    }
+    delete form->FindComponent("Inner");
+    EXPECT_TRUE(g[0]->Focused()) << "only its own removal takes the focus";
     delete g[0];
     EXPECT_EQ(form->FocusedGraphic(), nullptr);
+    // Hidden, the form notes where its focus is to go but leaves the keyboard where it is.
     form->Hide();
+    const HWND before = GetFocus();
+    g[1]->SetFocus();
+    form->SetActiveControl(dynamic_cast<TWinControl*>(form->FindComponent("Name")));
+    EXPECT_EQ(GetFocus(), before);
     delete form;
 }
