@@ -70,10 +70,17 @@ public:
             CloseHandle(h);
             std::string cmd = "Z:\\usr\\bin\\paplay --device=vs /tmp/tw_audio_tone_" +
                               std::to_string(GetCurrentProcessId()) + ".wav";
+            // The player's output goes nowhere: holding the test's own output open, a player that outlived
+            // the test would keep the test runner waiting for its end.
+            SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+            FNull = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
             STARTUPINFOA si{};
             si.cb = sizeof si;
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdInput = si.hStdOutput = si.hStdError = FNull;
             PROCESS_INFORMATION pi{};
-            if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
                 Way = "paplay";
                 if (pi.hThread) CloseHandle(pi.hThread);
                 FProcess = pi.hProcess;
@@ -101,6 +108,7 @@ public:
             waveOutClose(FOut);
         }
         if (!FPath.empty()) DeleteFileA(FPath.c_str());
+        if (FNull != INVALID_HANDLE_VALUE) CloseHandle(FNull);
     }
     std::string Way;
 
@@ -108,6 +116,7 @@ private:
     std::vector<std::uint8_t> FWav;
     std::string FPath;
     HANDLE FProcess = nullptr;
+    HANDLE FNull = INVALID_HANDLE_VALUE;
     HWAVEOUT FOut = nullptr;
     WAVEHDR FHeader{};
 };
