@@ -107,7 +107,6 @@ void TForm2::FormShow(TObject* Sender)
 
 void TForm2::FailStart(const std::string& cause)
 {
-    Timer1->SetEnabled(false);
     FStartFailure = cause;
     FTakeEnded = true;
     SetModalResult(mrStartFailed);

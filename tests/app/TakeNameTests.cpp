@@ -42,6 +42,7 @@ TEST(TakeName, ALongNameIsRefusedWhenTheLongestTakePathWouldNotFitAndTheMessageS
     EXPECT_TRUE(Refused(std::string(259 - 9 - 6, 'a'), folder));
     EXPECT_LT(BaseNameProblem(folder, std::string(300, 'x')).size(), 160u);
     EXPECT_EQ(ShortForDisplay(std::string(300, 'x')).size(), 48u);
+    EXPECT_EQ(ShortForDisplay("Meeting at 10:30", 10), "Meeting...");
     EXPECT_EQ(ShortForDisplay(std::string(48, 'x')), std::string(48, 'x'));  // just fits: kept whole
     EXPECT_EQ(TakeFileNameFor("Record", 12), "Record12.wav");
 }
