@@ -12,6 +12,7 @@
 #include "controls/dirtree/DirTree.h"
 #include "controls/tray/SysTray.h"
 #include "tests/support/ImportPatch.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -32,18 +33,11 @@ protected:
     {
         SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
         ClearShown();
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        Folder = std::string(temp) + "tw_takes\\";
-        CreateDirectoryA(Folder.c_str(), nullptr);
-        EmptyFolder();
     }
     void TearDown() override
     {
         WhenMessageShown() = nullptr;
         delete Form;
-        EmptyFolder();
-        RemoveDirectoryA(Folder.c_str());
         SetKeyReadOnly(SettingsPath(), false);
         SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
         PumpMessages();
@@ -62,21 +56,6 @@ protected:
     {
         HANDLE h = CreateFileA((Folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         CloseHandle(h);
-    }
-    void EmptyFolder()
-    {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((Folder + "*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return;
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryA((Folder + name).c_str());
-            else
-                DeleteFileA((Folder + name).c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
     }
     static void SetDword(const char* name)
     {
@@ -97,7 +76,8 @@ protected:
     }
 
     TForm1* Form = nullptr;
-    std::string Folder;
+    TTempFolder TakeFolder{"tw_takes"};
+    const std::string Folder = TakeFolder.Path();
     std::vector<std::string> Takes;  // the paths handed to the recording window
     std::function<void()> DuringTake;
 };

@@ -13,6 +13,7 @@
 #include "controls/tray/SysTray.h"
 #include "tests/support/ImportPatch.h"
 #include "tests/support/LentMeter.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -73,10 +74,6 @@ protected:
     void SetUp() override
     {
         ClearShown();
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        Folder = std::string(temp) + "tw_rec\\";
-        CreateDirectoryA(Folder.c_str(), nullptr);
         Main = Application->CreateForm<TForm1>();
         Main->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
         Main->Edit1->SetText(Folder);
@@ -91,8 +88,6 @@ protected:
         delete Rec;
         delete Main;
         PumpMessages();
-        for (const char* name : {"take.wav", "Record1.wav", "Record2.wav"}) DeleteFileA((Folder + name).c_str());
-        RemoveDirectoryA(Folder.c_str());
     }
     void ShowFor(const std::string& name)
     {
@@ -111,7 +106,8 @@ protected:
         EXPECT_TRUE(ShownErrors().empty());
     }
 
-    std::string Folder;
+    TTempFolder TakeFolder{"tw_rec"};
+    const std::string Folder = TakeFolder.Path();
     TForm1* Main = nullptr;
     TForm2* Rec = nullptr;
 };
