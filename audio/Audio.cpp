@@ -78,7 +78,6 @@ void TAudio::SetNoSamples(std::uint16_t value) { ChangeFormat(*FPlayer, true, &T
 
 bool TAudio::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    result = 0;
     switch (msg) {
     case WM_QUERYENDSESSION:
         // Another program may still cancel the log-off, so the take goes on; but should the session end, the

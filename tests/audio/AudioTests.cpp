@@ -15,19 +15,14 @@
 
 namespace {
 
-std::string InText(const char* fixed, MMRESULT code)
+std::string PlatformText(MMRESULT(WINAPI* getText)(MMRESULT, LPSTR, UINT), const char* fixed, MMRESULT code)
 {
     char text[512] = {};
-    waveInGetErrorTextA(code, text, 255);
+    getText(code, text, 255);
     return text[0] ? std::string(fixed) + " " + text : std::string(fixed);
 }
-
-std::string OutText(const char* fixed, MMRESULT code)
-{
-    char text[512] = {};
-    waveOutGetErrorTextA(code, text, 255);
-    return text[0] ? std::string(fixed) + " " + text : std::string(fixed);
-}
+std::string InText(const char* fixed, MMRESULT code) { return PlatformText(waveInGetErrorTextA, fixed, code); }
+std::string OutText(const char* fixed, MMRESULT code) { return PlatformText(waveOutGetErrorTextA, fixed, code); }
 
 UINT WINAPI NoDevices() { return 0; }
 
@@ -262,12 +257,11 @@ TEST(AudioSettings, FormatSettersRebuildTheRingsTheyChange)
 
     // Each new value rebuilds both rings at once; the same value again rebuilds neither.
     auto change = [&](const std::function<void()>& set) {
-        Mark(audio);
-        set();
-        EXPECT_EQ("rp", Rebuilt(audio));
-        Mark(audio);
-        set();
-        EXPECT_EQ("--", Rebuilt(audio));
+        for (const char* rebuilt : {"rp", "--"}) {
+            Mark(audio);
+            set();
+            EXPECT_EQ(rebuilt, Rebuilt(audio));
+        }
     };
     change([&] { audio.SetSampleRate(play, 44100); });
     ExpectRing(rec, 1, 8, 44100, 8192);
@@ -332,9 +326,12 @@ TEST(AudioSettings, AllocationFailuresAreReportedNotRaised)
     // Without a format record the device cannot be opened.
     EXPECT_FALSE(rec.StartRecording());
     EXPECT_EQ(InText("Could not open the input device for recording: ", MMSYSERR_INVALPARAM), audio.ErrorMessage());
-    // A format change builds the ring again.
+    // A format change builds the ring again; one that fails leaves nothing of the old ring (the player's first).
     audio.SetSampleRate(rec, 8000);
     ExpectRing(rec, 1, 8, 8000, 8192);
+    g_allocationsBeforeFailure = 4;
+    audio.SetSampleRate(rec, 22050);
+    EXPECT_EQ(nullptr, audio.Player().Header(kRingSlots - 1));
 
     // A machine without wave-input devices builds no ring at construction, but one at a format change; one
     // without output devices builds only the recorder's.
@@ -1435,17 +1432,18 @@ TEST(Player, BlocksLoopsAndTheEnd)
     TPlayCounts counts;
     CountPlayback(audio, counts);
 
-    // Shorter than a block, played three times, one block each.
+    // Shorter than a block (a single byte), played three times, one block each.
     std::int64_t left = -1;
-    ASSERT_TRUE(player.PlayStream(Source(1000, left), 2));
+    EXPECT_EQ(0, player.QueuedCount());
+    ASSERT_TRUE(player.PlayStream(Source(1, left), 2));
     EXPECT_TRUE(player.IsOpen());
     EXPECT_FALSE(player.PlayStream(Source(1000, left), 0)) << "a second playback while one runs";
     PumpUntil([&] { return counts.Ended > 0; });
     EXPECT_EQ(3, counts.Played);
     EXPECT_EQ(1, counts.Ended);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(1000u, player.Header(i)->dwBufferLength) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(1u, player.Header(i)->dwBufferLength) << i;
     EXPECT_EQ(0, player.LoopCount());
-    EXPECT_EQ(1000, player.ReadPosition());
+    EXPECT_EQ(1, player.ReadPosition());
     EXPECT_FALSE(player.IsOpen());
     EXPECT_FALSE(player.HasSource());
     EXPECT_EQ(0, player.QueuedCount());
