@@ -1,5 +1,6 @@
 // The audio component: owns the recorder, the player and the mixer access, selects the devices, holds the
-// events and the text of the last error, and answers the platform's shut-down query.
+// events and the text of the last error, keeps the two directions' formats following each other, and runs
+// the one hidden window through which all its parts hear the platform.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,9 @@
 #include <string>
 
 #include "audio/AudioFormat.h"
+#include "audio/Mixer.h"
+#include "audio/Player.h"
+#include "audio/Recorder.h"
 #include "framework/Classes.h"
 #include "framework/HiddenWindow.h"
 
@@ -16,10 +20,6 @@ using TNotifyAudioRecordEvent =
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
 using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
 using TNotifyMixerChange = std::function<void(TObject* Sender, std::uint16_t Destination, std::uint16_t Source)>;
-
-#include "audio/Mixer.h"
-#include "audio/Player.h"
-#include "audio/Recorder.h"
 
 class TAudio : public TComponent {
 public:
@@ -38,12 +38,20 @@ public:
     const std::string& Version() const { return FVersion; }
     void SetVersion(const std::string&) { FVersion = kVersion; }
 
+    // The format of a direction. Unless SeparateCtrls is set, the player and the recorder follow each other:
+    // a value given to either reaches both, the player first. The buffer length always reaches both. A change
+    // that would leave either with buffers of no size or of 65,536 bytes or more is refused whole.
+    void SetChannels(TAudioSettings& direction, TChannels value);
+    void SetBitsPerSample(TAudioSettings& direction, TBPS value);
+    void SetSampleRate(TAudioSettings& direction, std::uint16_t value);
+    void SetNoSamples(std::uint16_t value);
+    static const char kBufferSizeRefused[];
+
     // The text of the last error stored by the recorder, the player or a buffer allocation. Written and read
     // on the main thread only.
     const std::string& ErrorMessage() const { return FErrorMessage; }
     void SetErrorMessage(std::string text) { FErrorMessage = std::move(text); }
-    std::uint32_t FormatSize() const { return FFormatSize; }
-    HWND NotifyWindow() const { return FWindow ? FWindow->Handle() : nullptr; }
+    HWND NotifyWindow() const { return FWindow->Handle(); }
 
     // Steps 1 and 2 of destruction: the player and the recorder stopped, an open take file finished. Run when
     // the session ends; the component stays usable afterwards.
@@ -62,17 +70,20 @@ public:
 
 private:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool SetFormatProperty(TAudioSettings& direction, const std::string& name, const TLayoutValue& value);
+    template <typename T>
+    void ChangeFormat(TAudioSettings& direction, bool both, T TAudioFormat::*field, T value);
 
     std::string FVersion;
     int FAudioDeviceID = -1;
     bool FSeparateCtrls = false;
+    int FMixerDeviceID = 0;
+    std::string FErrorMessage;
+    // The parts go in reverse order (the mixer first), the window that they all use last.
+    std::unique_ptr<THiddenWindow> FWindow;
     std::unique_ptr<TRecorder> FRecorder;
     std::unique_ptr<TPlayer> FPlayer;
-    std::unique_ptr<THiddenWindow> FWindow;
-    std::uint32_t FFormatSize = 0;
-    int FMixerDeviceID = 0;
     std::unique_ptr<TMixerSettings> FMixer;
-    std::string FErrorMessage;
 };
 
 // Makes TAudio known to the layout loader.

@@ -2,25 +2,22 @@
 
 #include <cstring>
 
-TWaveFormatRecord MakeWaveFormat(TChannels channels, TBPS bits, std::uint16_t sampleRate)
+TWaveFormatRecord TAudioFormat::Record() const
 {
     TWaveFormatRecord f{};
-    f.BitsPerSample = bits == _16 ? 16 : 8;
-    f.ExtraSize = 0;
     f.FormatTag = 1;
-    f.Channels = ChannelCount(channels);
-    f.SamplesPerSec = sampleRate;
-    f.BlockAlign = BlockAlignOf(channels, bits);
+    f.Channels = Channels == Stereo ? 2 : 1;
+    f.SamplesPerSec = SampleRate;
+    f.BlockAlign = BlockAlign();
     f.AvgBytesPerSec = f.SamplesPerSec * f.BlockAlign;
+    f.BitsPerSample = BitsPerSample == _16 ? 16 : 8;
     return f;
 }
 
-bool BufferBytesFor(std::uint16_t noSamples, TChannels channels, TBPS bits, std::uint16_t& bytes)
+std::uint16_t TAudioFormat::BufferBytes() const
 {
-    std::uint32_t product = std::uint32_t(noSamples) * BlockAlignOf(channels, bits);
-    if (product == 0 || product > 0xFFFF) return false;
-    bytes = static_cast<std::uint16_t>(product);
-    return true;
+    const std::uint32_t product = std::uint32_t(NoSamples) * BlockAlign();
+    return product > 0xFFFF ? 0 : static_cast<std::uint16_t>(product);
 }
 
 bool BufferReachesLevel(const std::uint8_t* data, std::uint32_t n, TBPS bits, std::uint16_t level)

@@ -27,14 +27,20 @@ struct TWaveFormatRecord {
 #pragma pack(pop)
 static_assert(sizeof(TWaveFormatRecord) == 18, "the platform's format record is 18 bytes");
 
-constexpr std::uint16_t ChannelCount(TChannels c) { return c == Stereo ? 2 : 1; }
-constexpr std::uint16_t BlockAlignOf(TChannels c, TBPS b) { return ChannelCount(c) * (b == _16 ? 2 : 1); }
+// The format of one direction: what the user sets, and everything derived from it.
+struct TAudioFormat {
+    TChannels Channels = Mono;
+    TBPS BitsPerSample = _8;
+    std::uint16_t SampleRate = 11025;  // samples per second per channel
+    std::uint16_t NoSamples = 8192;    // sample frames per buffer
 
-TWaveFormatRecord MakeWaveFormat(TChannels channels, TBPS bits, std::uint16_t sampleRate);
-
-// The device's buffers are described by 16-bit sizes: a product of 65,536 or more would wrap, and an empty
-// buffer would never be filled. Returns false for both, leaving bytes alone.
-bool BufferBytesFor(std::uint16_t noSamples, TChannels channels, TBPS bits, std::uint16_t& bytes);
+    bool operator==(const TAudioFormat&) const = default;
+    std::uint16_t BlockAlign() const { return (Channels == Stereo ? 2 : 1) * (BitsPerSample == _16 ? 2 : 1); }
+    // The device's buffers are described by 16-bit sizes: a product of 65,536 or more would wrap, and an
+    // empty buffer would never be filled. Both give 0, a format no direction accepts.
+    std::uint16_t BufferBytes() const;
+    TWaveFormatRecord Record() const;
+};
 
 // True when a sample of the n bytes at data reaches level. Both formats compare as signed 16-bit values, so
 // levels of 32,768 and above act as negative levels and, for 16-bit audio, negative samples never trigger.

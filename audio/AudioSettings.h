@@ -1,4 +1,5 @@
-// The format and the ring of four buffers that both directions of the audio component share.
+// The format and the ring of four buffers of one direction of the audio component. A direction knows only
+// itself: which direction follows which is the component's business.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,8 @@ class TAudio;
 
 class TAudioSettings : public TPersistent {
 public:
-    explicit TAudioSettings(TAudio& owner) : FOwner(owner) {}
+    // window: the component's notification window, which takes the messages of all its parts.
+    TAudioSettings(TAudio& owner, HWND window) : FOwner(owner), FWindow(window) {}
     TAudioSettings(const TAudioSettings&) = delete;
     TAudioSettings& operator=(const TAudioSettings&) = delete;
 
@@ -24,16 +26,9 @@ public:
     bool AllocBuffers();
     void FreeBuffers();
 
-    TChannels Channels() const { return FChannels; }
-    TBPS BitsPerSample() const { return FBitsPerSample; }
-    std::uint16_t SampleRate() const { return FSampleRate; }
-    std::uint16_t NoSamples() const { return FNoSamples; }
-    // Unless the owner's SeparateCtrls is set, these change both directions, the player first.
-    void SetChannels(TChannels value);
-    void SetBitsPerSample(TBPS value);
-    void SetSampleRate(std::uint16_t value);
-    // Always both directions.
-    void SetNoSamples(std::uint16_t value);
+    const TAudioFormat& Format() const { return FFormat; }
+    // Stores a format and rebuilds the ring, when it differs. The component checks formats before.
+    void SetFormat(const TAudioFormat& format);
 
     const WAVEFORMATEX* WaveFormat() const { return FWaveFormat.get(); }
     std::uint16_t BufferBytes() const { return FBufferBytes; }
@@ -42,40 +37,20 @@ public:
     std::uint8_t* HalfBuffer(int slot) const { return FHalfBuffers[slot].get(); }
     int AddIndex() const { return FAddIndex; }
     int DoneIndex() const { return FDoneIndex.load(); }
-    int QueuedCount() const { return FQueuedCount; }
     bool IsOpen() const { return FIsOpen; }
     bool IsActive() const { return FIsActive.load(); }
-    void SetIsActive(bool value) { FIsActive.store(value); }
-    TAudio& Owner() const { return FOwner; }
-
-    bool SetProperty(const std::string& name, const TLayoutValue& value) override;
 
 protected:
-    friend class TAudio;
     TAudio& FOwner;
+    const HWND FWindow;
     std::unique_ptr<WAVEHDR> FHeaders[kRingSlots];
     std::unique_ptr<std::uint8_t[]> FBuffers[kRingSlots];
     std::unique_ptr<std::uint8_t[]> FHalfBuffers[kRingSlots];
     int FAddIndex = 0;                  // written by the main thread only
     std::atomic<int> FDoneIndex{0};     // the recorder's is written by the capture thread only
-    int FQueuedCount = 0;
     bool FIsOpen = false;
-    TChannels FChannels = Mono;
-    TBPS FBitsPerSample = _8;
-    std::uint16_t FSampleRate = 11025;
-    std::uint16_t FNoSamples = 8192;
+    TAudioFormat FFormat;
     std::unique_ptr<WAVEFORMATEX> FWaveFormat;
     std::uint16_t FBufferBytes = 0;
     std::atomic<bool> FIsActive{false};
-
-private:
-    // Stores a format on this direction and rebuilds its ring, when it differs.
-    void Apply(TChannels channels, TBPS bits, std::uint16_t rate, std::uint16_t noSamples);
-    // The directions a format change reaches, player first; refuses (with ErrorMessage) formats whose
-    // buffers would not fit in 16 bits.
-    bool Change(TChannels channels, TBPS bits, std::uint16_t rate, std::uint16_t noSamples, bool both,
-                bool keepChannels, bool keepBits, bool keepRate, bool keepSamples);
 };
-
-// Text stored when a format would need buffers of 65,536 bytes or more (or none at all).
-extern const char kBufferSizeRefused[];

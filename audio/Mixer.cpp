@@ -10,12 +10,6 @@ constexpr DWORD kVolume = 0x50030001, kMute = 0x20010002, kPeakMeter = 0x1002000
 constexpr DWORD kMaxChannels = 32;
 }  // namespace
 
-TMixerSettings::TMixerSettings(TAudio& owner) : FOwner(owner)
-{
-    FWindow = std::make_unique<THiddenWindow>(
-        [this](UINT msg, WPARAM w, LPARAM l, LRESULT& r) { return HandleMessage(msg, w, l, r); });
-}
-
 TMixerSettings::~TMixerSettings() { Close(); }
 
 void TMixerSettings::Close()
@@ -33,7 +27,7 @@ bool TMixerSettings::EnumerateMixer(UINT id)
     if (mixerGetNumDevs() == 0) return false;
     MIXERCAPSA caps{};
     mixerGetDevCapsA(id, &caps, sizeof caps);
-    if (mixerOpen(&FMixer, id, reinterpret_cast<DWORD_PTR>(NotifyWindow()), 0, CALLBACK_WINDOW) !=
+    if (mixerOpen(&FMixer, id, reinterpret_cast<DWORD_PTR>(FWindow), 0, CALLBACK_WINDOW) !=
         MMSYSERR_NOERROR) {
         FMixer = nullptr;
         return false;
@@ -156,12 +150,10 @@ bool TMixerSettings::ReadPeak(std::uint16_t Destination, std::uint16_t Source, i
     return true;
 }
 
-bool TMixerSettings::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+void TMixerSettings::ControlChanged(WPARAM wParam, LPARAM lParam)
 {
-    if (msg != kMixerControlChange) return false;
-    result = 0;
     const TNotifyMixerChange& onChange = FOwner.OnMixerChange;
-    if (!FActive || !onChange) return true;
+    if (!FActive || !onChange) return;
     onChange(this, static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
     const auto control = static_cast<std::uint32_t>(lParam);
     for (const TMixDetails* e = FMixerLines.get(); e; e = e->Next.get()) {
@@ -170,5 +162,4 @@ bool TMixerSettings::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
             break;
         }
     }
-    return true;
 }

@@ -1,6 +1,6 @@
 // Mixer access: lists the lines of one mixer device with their volume, mute and peak-meter controls, reads a
 // line's peak meter, and turns control-change notifications into the component's OnMixerChange. Everything
-// runs on the main thread; the mixer reports through a hidden window.
+// runs on the main thread; the mixer reports through the component's window.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,6 @@
 #include <string>
 
 #include "framework/Classes.h"
-#include "framework/HiddenWindow.h"
 
 class TAudio;
 
@@ -38,7 +37,8 @@ constexpr UINT kMixerControlChange = 0x3D1;  // MM_MIXM_CONTROL_CHANGE
 
 class TMixerSettings : public TPersistent {
 public:
-    explicit TMixerSettings(TAudio& owner);
+    // window: the component's notification window, to which the mixer reports control changes.
+    TMixerSettings(TAudio& owner, HWND window) : FOwner(owner), FWindow(window) {}
     ~TMixerSettings() override;
     TMixerSettings(const TMixerSettings&) = delete;
     TMixerSettings& operator=(const TMixerSettings&) = delete;
@@ -46,15 +46,15 @@ public:
     bool EnumerateMixer(UINT id);
     bool AddMixerLine(const MIXERLINEA& line, bool speakers);
     bool ReadPeak(std::uint16_t Destination, std::uint16_t Source, int& left, int& right);
+    // On the mixer's control-change notification.
+    void ControlChanged(WPARAM wParam, LPARAM lParam);
 
     const TMixDetails* MixerLines() const { return FMixerLines.get(); }
     bool Active() const { return FActive; }
     void SetActive(bool value) { FActive = value; }
     HMIXER Handle() const { return FMixer; }
-    HWND NotifyWindow() const { return FWindow ? FWindow->Handle() : nullptr; }
 
 private:
-    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void Close();
     // Reads a control's values: one per channel, of which the first two are kept.
     bool ReadDetails(DWORD controlID, DWORD channels, LONG values[2]);
@@ -63,5 +63,5 @@ private:
     HMIXER FMixer = nullptr;
     std::unique_ptr<TMixDetails> FMixerLines;
     bool FActive = false;
-    std::unique_ptr<THiddenWindow> FWindow;
+    const HWND FWindow;
 };

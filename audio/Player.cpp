@@ -13,22 +13,6 @@ std::string WaveOutText(const char* fixed, MMRESULT code)
 }
 }  // namespace
 
-TPlayer::TPlayer(TAudio& owner) : TAudioSettings(owner)
-{
-    FNextBlockWindow = std::make_unique<THiddenWindow>([this](UINT msg, WPARAM, LPARAM, LRESULT& r) {
-        if (msg != kNextBlockRequest) return false;
-        r = 0;
-        if (FIsOpen) QueueNextChunk();
-        return true;
-    });
-    FCloseWindow = std::make_unique<THiddenWindow>([this](UINT msg, WPARAM, LPARAM, LRESULT& r) {
-        if (msg != kCloseRequest) return false;
-        r = 0;
-        ClosePlayer();
-        return true;
-    });
-}
-
 TPlayer::~TPlayer()
 {
     if (FIsOpen) {
@@ -46,7 +30,7 @@ bool TPlayer::PlayStream(std::unique_ptr<TStream> source, std::uint16_t loopCoun
     MMRESULT r = MMSYSERR_INVALPARAM;
     if (FWaveFormat && FBufferBytes > 0)
         r = waveOutOpen(&FWaveOut, static_cast<UINT>(FOwner.AudioDeviceID()), FWaveFormat.get(),
-                        reinterpret_cast<DWORD_PTR>(FOwner.NotifyWindow()), 0, CALLBACK_WINDOW);
+                        reinterpret_cast<DWORD_PTR>(FWindow), 0, CALLBACK_WINDOW);
     if (r != MMSYSERR_NOERROR) {
         FWaveOut = nullptr;
         StoreError("Could not open the output device for playing: ", r);
@@ -73,14 +57,11 @@ void TPlayer::BufferDone()
 {
     if (!FIsActive) return;
     if (FAddIndex == FDoneIndex) {
-        if (!FClosing) {
-            FClosing = true;
-            PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
-        }
+        if (!FClosing) RequestClose();
         return;
     }
     if (FOwner.OnBufferPlayed) FOwner.OnBufferPlayed(&FOwner);
-    PostMessageA(FNextBlockWindow->Handle(), kNextBlockRequest, 0, 0);
+    PostMessageA(FWindow, kNextBlockRequest, 0, 0);
     FDoneIndex = NextSlot(FDoneIndex);
     --FQueuedCount;
     CloseWhenDrained();
@@ -89,10 +70,13 @@ void TPlayer::BufferDone()
 void TPlayer::CloseWhenDrained()
 {
     // The last returned buffer brings no further notification, so the end is noticed here.
-    if (!FSource && FQueuedCount <= 0 && FIsOpen && !FClosing) {
-        FClosing = true;
-        PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
-    }
+    if (!FSource && FQueuedCount <= 0 && FIsOpen && !FClosing) RequestClose();
+}
+
+void TPlayer::RequestClose()
+{
+    FClosing = true;
+    PostMessageA(FWindow, kCloseRequest, 0, 0);
 }
 
 void TPlayer::QueueNextChunk()
@@ -149,12 +133,6 @@ void TPlayer::ClosePlayer()
     }
     FWaveOut = nullptr;
     FIsOpen = false;
-    if (FRestoreFormat && !FSource) {
-        SetChannels(FSavedChannels);
-        SetSampleRate(FSavedSampleRate);
-        SetBitsPerSample(FSavedBitsPerSample);
-        FRestoreFormat = false;
-    }
     if (FOwner.OnPlayed) FOwner.OnPlayed(this);
 }
 
@@ -175,16 +153,18 @@ void TPlayer::StopPlayer()
             return;
         }
         // With nothing queued the reset returns no buffer that could ask for the close.
-        FClosing = true;
-        PostMessageA(FCloseWindow->Handle(), kCloseRequest, 0, 0);
+        RequestClose();
     }
+    WaitForDevice([this] { return !FIsActive && !FIsOpen; }, 3000);
+}
+
+void TPlayer::WaitForDevice(const std::function<bool()>& done, DWORD ms) const
+{
     MSG msg;
-    for (DWORD start = GetTickCount(); (FIsActive || FIsOpen) && GetTickCount() - start < 3000;) {
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
+    for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < ms;) {
+        if (PeekMessageA(&msg, FWindow, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
-        } else {
+        else
             Sleep(1);
-        }
     }
 }

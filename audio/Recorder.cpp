@@ -33,22 +33,16 @@ bool TruncateFile(TStream& stream, std::uint64_t size)
 }
 }  // namespace
 
-TRecorder::TRecorder(TAudio& owner) : TAudioSettings(owner)
+TRecorder::TRecorder(TAudio& owner, HWND window) : TAudioSettings(owner, window)
 {
     FWriter.Appender().Truncate = TruncateFile;
     FWriter.Appender().LastError = [] { return static_cast<unsigned long>(GetLastError()); };
-    FWindow = std::make_unique<THiddenWindow>(
-        [this](UINT msg, WPARAM w, LPARAM l, LRESULT& r) { return HandleMessage(msg, w, l, r); });
 }
 
 TRecorder::~TRecorder()
 {
-    // The component stops recording before it destroys the recorder; this only guards a direct delete.
-    if (FIsOpen) {
-        FIsActive = false;
-        CloseRecorder();
-    }
-    if (FFileOpen) FinishWaveFile();
+    // The component has stopped recording; a device whose close failed then is tried once more.
+    if (FIsOpen) CloseRecorder();
 }
 
 void TRecorder::StoreError(const char* fixed, MMRESULT code) { FOwner.SetErrorMessage(WaveInText(fixed, code)); }
@@ -174,7 +168,8 @@ bool TRecorder::CloseRecorder()
 
 void TRecorder::WaitForCallback() const
 {
-    // A callback that passed its active test just before the stop may still be writing.
+    // A callback that passed its active test just before the stop may still be writing. The device reports
+    // to its callback, not to a window, so no message runs while this waits.
     for (int i = 0; FInCallback.load() != 0 && i < 2000; ++i) Sleep(1);
 }
 
@@ -190,16 +185,7 @@ bool TRecorder::StopRecording()
     if (FFileOpen) FinishWaveFile();
     // Buffer-done messages still queued belong to the take that just ended.
     MSG msg;
-    if (HWND wnd = NotifyWindow())
-        while (PeekMessageA(&msg, wnd, kBufferDoneMessage, kBufferDoneMessage, PM_REMOVE)) {
-        }
-    for (DWORD start = GetTickCount(); FIsActive && GetTickCount() - start < 2000;) {
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        } else {
-            Sleep(1);
-        }
+    while (PeekMessageA(&msg, FWindow, kBufferDoneMessage, kBufferDoneMessage, PM_REMOVE)) {
     }
     ReportCallbackFailures();
     return result;
@@ -239,7 +225,7 @@ void TRecorder::ProcessBuffer() noexcept
     }
     if (n > 0) {
         FLastActivity = GetTickCount();
-        FLastPeak.store(BufferPeak(data, n, FBitsPerSample), std::memory_order_relaxed);
+        FLastPeak.store(BufferPeak(data, n, FFormat.BitsPerSample), std::memory_order_relaxed);
     }
     try {
         if (CheckTrigger(data, n)) {
@@ -247,7 +233,7 @@ void TRecorder::ProcessBuffer() noexcept
             const TNotifyAudioRecordEvent& onRecord = FOwner.OnRecord;
             if (onRecord) {
                 if (FSplitChannels) {
-                    std::uint32_t half = SplitBuffer(data, right, n);
+                    const std::uint32_t half = SplitStereo(data, right, n, FFormat.BitsPerSample);
                     onRecord(this, data, right, static_cast<std::uint16_t>(half));
                 } else {
                     onRecord(this, data, nullptr, static_cast<std::uint16_t>(n));
@@ -262,7 +248,7 @@ void TRecorder::ProcessBuffer() noexcept
         }
     }
     if (n > 0) {
-        PostMessageA(NotifyWindow(), kBufferDoneMessage, 0, 0);
+        PostMessageA(FWindow, kBufferDoneMessage, 0, 0);
         FDoneIndex.store(NextSlot(slot));
         FBuffersDone.fetch_add(1);
     }
@@ -289,22 +275,14 @@ bool TRecorder::CheckTrigger(const std::uint8_t* data, std::uint32_t n) noexcept
 {
     if (FTriggered) return true;
     if (n == 0) return FTriggered;
-    if (BufferReachesLevel(data, n, FBitsPerSample, FTrigLevel)) FTriggered = true;
+    if (BufferReachesLevel(data, n, FFormat.BitsPerSample, FTrigLevel)) FTriggered = true;
     return FTriggered;
 }
 
-std::uint32_t TRecorder::SplitBuffer(std::uint8_t* data, std::uint8_t* right, std::uint32_t n) noexcept
+void TRecorder::BufferDone()
 {
-    return SplitStereo(data, right, n, FBitsPerSample);
-}
-
-bool TRecorder::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result)
-{
-    if (msg != kBufferDoneMessage) return false;
-    result = 0;
     if (FIsOpen) AddInputBuffer();
     ReportCallbackFailures();
-    return true;
 }
 
 TRecordFault TRecorder::CheckFault(DWORD now)
@@ -365,17 +343,13 @@ void TRecorder::ReportCallbackFailures()
     }
 }
 
-void TRecorder::SetSplitChannels(bool value) { FSplitChannels = FChannels == Stereo ? value : false; }
+void TRecorder::SetSplitChannels(bool value) { FSplitChannels = FFormat.Channels == Stereo ? value : false; }
 
 void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStream* right)
 {
-    if (fileName.empty()) {
-        // No new file: the open one is finished rather than left growing under the next buffers.
-        if (FFileOpen) FinishWaveFile();
-        FFileOpen = false;
-        return;
-    }
+    // The open file is finished, not left growing under the next buffers; an empty name makes no new one.
     if (FFileOpen) FinishWaveFile();
+    if (fileName.empty()) return;
     char full[MAX_PATH];
     DWORD len = GetFullPathNameA(fileName.c_str(), sizeof full, full, nullptr);
     std::string name = len > 0 && len < sizeof full ? std::string(full, len) : fileName;
@@ -383,9 +357,7 @@ void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStre
     // A whole file written from streams replaces one of its name.
     std::unique_ptr<TFileStream> stream = FStreamFactory ? FStreamFactory(name)
                                                          : std::make_unique<TFileStream>(name, data ? fmCreate : fmCreateNew);
-    TWaveFormatRecord format = MakeWaveFormat(FChannels, FBitsPerSample, FSampleRate);
-    if (FWaveFormat) std::memcpy(&format, FWaveFormat.get(), sizeof format);
-    TWaveHeader header = MakeWaveHeader(FChannels, FSampleRate, format);
+    const TWaveHeader header = MakeWaveHeader(FFormat);
     try {
         stream->WriteBuffer(header.data(), static_cast<long>(header.size()));
     } catch (const Exception&) {
@@ -402,7 +374,7 @@ void TRecorder::CreateWaveFile(const std::string& fileName, TStream* data, TStre
         return;
     }
     FFileOpen = true;
-    WriteWaveData(*FWaveStream, *data, right, FBitsPerSample);
+    WriteWaveData(*FWaveStream, *data, right, FFormat.BitsPerSample);
     FinishWaveFile();
 }
 
@@ -421,12 +393,6 @@ void TRecorder::FinishWaveFile()
 
 bool TRecorder::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    if (name == "NoSamples") {
-        long long v = value.AsInteger();
-        if (v < 0 || v > 65535) throw ELayoutError("NoSamples out of range");
-        SetNoSamples(static_cast<std::uint16_t>(v));
-        return true;
-    }
     if (name == "SplitChannels") {
         SetSplitChannels(value.AsBool());
         return true;
@@ -441,5 +407,5 @@ bool TRecorder::SetProperty(const std::string& name, const TLayoutValue& value)
         SetTriggered(value.AsBool());
         return true;
     }
-    return TAudioSettings::SetProperty(name, value);
+    return false;
 }

@@ -20,9 +20,8 @@
 #include "audio/TakeWriter.h"
 #include "audio/WaveFile.h"
 #include "framework/FileStream.h"
-#include "framework/HiddenWindow.h"
 
-// Sent to the notification window for each buffer the callback processed (the platform's data message).
+// Posted to the component's window for each buffer the callback processed (the platform's data message).
 constexpr UINT kBufferDoneMessage = 0x3C0;
 
 // What ended a take before Stop: the recording window tells the user and keeps what was recorded.
@@ -37,7 +36,7 @@ enum TRecordFault {
 
 class TRecorder : public TAudioSettings {
 public:
-    explicit TRecorder(TAudio& owner);
+    TRecorder(TAudio& owner, HWND window);
     ~TRecorder() override;
 
     bool StartRecording();
@@ -48,7 +47,8 @@ public:
     static void CALLBACK WaveInCallback(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                                         DWORD_PTR param2) noexcept;
     bool CheckTrigger(const std::uint8_t* data, std::uint32_t n) noexcept;
-    std::uint32_t SplitBuffer(std::uint8_t* data, std::uint8_t* right, std::uint32_t n) noexcept;
+    // On the buffer-done message: the buffer goes back to the device.
+    void BufferDone();
 
     // Creates the take file with its 44-byte header (raises EFCreateError "Cannot create file "%s". %s").
     // Without data the file stays open for the recorder, and an existing file of the name is never replaced
@@ -70,7 +70,6 @@ public:
     unsigned BuffersDone() const { return FBuffersDone.load(); }
     // Bytes that the last StopRecording took from the buffers the device handed back unfinished.
     std::uint32_t TailBytes() const { return FTailBytes; }
-    HWND NotifyWindow() const { return FWindow ? FWindow->Handle() : nullptr; }
 
     // What has ended the running take, if anything; now is the tick count of the moment. The first time a
     // fault is seen its text goes to ErrorMessage. A take that is not recording has no fault.
@@ -86,7 +85,6 @@ public:
 
     // The take file may not grow past this many bytes (4 GiB - 1; tests use small limits).
     void SetFileSizeLimit(std::uint64_t limit) { FWriter.Appender().Limit = limit; }
-    std::uint64_t FileSizeLimit() const { return const_cast<TTakeWriter&>(FWriter).Appender().Limit; }
     // How take files are opened (tests substitute streams that fail or stall).
     using TStreamFactory = std::function<std::unique_ptr<TFileStream>(const std::string& fileName)>;
     void SetStreamFactory(TStreamFactory factory) { FStreamFactory = std::move(factory); }
@@ -109,7 +107,6 @@ private:
     // After the device is closed: the audio of the buffers it handed back without the callback taking them
     // (the one being filled at the stop among them) goes to the file, in ring order.
     void AppendReturnedBuffers() noexcept;
-    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Turns what the callback kept into ErrorMessage text, and re-raises an OnRecord handler's exception
     // here on the main thread.
     void ReportCallbackFailures();
@@ -141,5 +138,4 @@ private:
     std::exception_ptr FCallbackException;
     std::atomic<bool> FCallbackExceptionTaken{false};
     std::atomic<bool> FCallbackExceptionReady{false};
-    std::unique_ptr<THiddenWindow> FWindow;
 };

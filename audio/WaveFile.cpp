@@ -13,26 +13,51 @@ void Put32(std::uint8_t* p, std::uint32_t v)
     Put16(p, static_cast<std::uint16_t>(v));
     Put16(p + 2, static_cast<std::uint16_t>(v >> 16));
 }
+
+// Writes size(left) / frame-width frames of left and right interleaved at the stream's position, through the
+// 1,000-byte block. Returns the bytes written.
+std::uint64_t WriteInterleaved(TStream& out, TStream& left, TStream& right, TBPS bits)
+{
+    const std::uint32_t width = bits == _16 ? 2 : 1;
+    const std::uint32_t framesPerBlock = kInterleaveBlock / (2 * width);  // 250 or 500
+    const std::uint64_t frames = static_cast<std::uint64_t>(left.Size()) / width;
+    std::uint8_t block[kInterleaveBlock];
+    std::uint8_t l[kInterleaveBlock / 2], r[kInterleaveBlock / 2];
+    std::uint64_t written = 0;
+    for (std::uint64_t done = 0; done < frames;) {
+        std::uint32_t count = static_cast<std::uint32_t>(frames - done < framesPerBlock ? frames - done : framesPerBlock);
+        long want = static_cast<long>(count * width);
+        if (left.Read(l, want) != want || right.Read(r, want) != want) break;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            std::memcpy(block + k * 2 * width, l + k * width, width);
+            std::memcpy(block + k * 2 * width + width, r + k * width, width);
+        }
+        long bytes = static_cast<long>(count * 2 * width);
+        long put = out.Write(block, bytes);
+        if (put > 0) written += static_cast<std::uint64_t>(put);
+        if (put != bytes) break;
+        done += count;
+    }
+    return written;
+}
 }  // namespace
 
-TWaveHeader MakeWaveHeader(TChannels channels, std::uint16_t sampleRate, const TWaveFormatRecord& format)
+TWaveHeader MakeWaveHeader(const TAudioFormat& format)
 {
+    const TWaveFormatRecord f = format.Record();
     TWaveHeader h{};
     std::uint8_t* p = h.data();
     std::memcpy(p, "RIFF", 4);
-    Put32(p + 4, 0);
     std::memcpy(p + 8, "WAVE", 4);
     std::memcpy(p + 12, "fmt ", 4);
     Put32(p + 16, 16);
-    Put16(p + 20, 1);
-    Put16(p + 22, channels == Stereo ? 2 : 1);
-    Put16(p + 24, sampleRate);
-    Put16(p + 26, 0);
-    Put32(p + 28, format.AvgBytesPerSec);
-    Put16(p + 32, format.BlockAlign);
-    Put16(p + 34, format.BitsPerSample);
+    Put16(p + 20, f.FormatTag);
+    Put16(p + 22, f.Channels);
+    Put32(p + 24, f.SamplesPerSec);
+    Put32(p + 28, f.AvgBytesPerSec);
+    Put16(p + 32, f.BlockAlign);
+    Put16(p + 34, f.BitsPerSample);
     std::memcpy(p + 36, "data", 4);
-    Put32(p + 40, 0);
     return h;
 }
 
@@ -59,31 +84,6 @@ bool PatchWaveSizes(TStream& stream, std::uint64_t fileSize)
     ok = stream.Seek(kDataSizeOffset, soBeginning) == kDataSizeOffset && stream.Write(data, 4) == 4 && ok;
     stream.Seek(static_cast<std::int64_t>(fileSize), soBeginning);
     return ok;
-}
-
-std::uint64_t WriteInterleaved(TStream& out, TStream& left, TStream& right, TBPS bits)
-{
-    const std::uint32_t width = bits == _16 ? 2 : 1;
-    const std::uint32_t framesPerBlock = kInterleaveBlock / (2 * width);  // 250 or 500
-    const std::uint64_t frames = static_cast<std::uint64_t>(left.Size()) / width;
-    std::uint8_t block[kInterleaveBlock];
-    std::uint8_t l[kInterleaveBlock / 2], r[kInterleaveBlock / 2];
-    std::uint64_t written = 0;
-    for (std::uint64_t done = 0; done < frames;) {
-        std::uint32_t count = static_cast<std::uint32_t>(frames - done < framesPerBlock ? frames - done : framesPerBlock);
-        long want = static_cast<long>(count * width);
-        if (left.Read(l, want) != want || right.Read(r, want) != want) break;
-        for (std::uint32_t k = 0; k < count; ++k) {
-            std::memcpy(block + k * 2 * width, l + k * width, width);
-            std::memcpy(block + k * 2 * width + width, r + k * width, width);
-        }
-        long bytes = static_cast<long>(count * 2 * width);
-        long put = out.Write(block, bytes);
-        if (put > 0) written += static_cast<std::uint64_t>(put);
-        if (put != bytes) break;
-        done += count;
-    }
-    return written;
 }
 
 std::uint64_t WriteWaveData(TStream& out, TStream& data, TStream* right, TBPS bits)

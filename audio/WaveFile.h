@@ -18,9 +18,8 @@ constexpr std::uint32_t kInterleaveBlock = 1000;
 
 using TWaveHeader = std::array<std::uint8_t, kWaveHeaderSize>;
 
-// The header as a take begins: both size fields zero. channels and sampleRate are the direction's own
-// values; the averages, block align and bits come from its format record.
-TWaveHeader MakeWaveHeader(TChannels channels, std::uint16_t sampleRate, const TWaveFormatRecord& format);
+// The header as a take begins: both size fields zero.
+TWaveHeader MakeWaveHeader(const TAudioFormat& format);
 
 // Size fields for a file of fileSize bytes (saturating, so they never wrap).
 std::uint32_t RiffSizeFor(std::uint64_t fileSize);
@@ -35,10 +34,6 @@ constexpr bool AppendFits(std::uint64_t fileSize, std::uint64_t n, std::uint64_t
 // Writes both size fields for a file of fileSize bytes, then puts the position back at its end.
 // False when a write fell short.
 bool PatchWaveSizes(TStream& stream, std::uint64_t fileSize);
-
-// Writes size(left) / frame-width frames of left and right interleaved at the stream's position, through the
-// 1,000-byte block. Returns the bytes written.
-std::uint64_t WriteInterleaved(TStream& out, TStream& left, TStream& right, TBPS bits);
 
 // Steps of a whole file after its header: from the start of data, interleaved with right when right is given
 // and exactly as long as data, otherwise data alone (right ignored). Returns the bytes written.

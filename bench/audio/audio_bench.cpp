@@ -86,7 +86,7 @@ struct TRun {
 TRun Append(const std::string& path, int buffers, bool updateHeader, const std::vector<std::uint8_t>& buffer)
 {
     TBenchFile file(path, fmCreate);
-    TWaveHeader header = MakeWaveHeader(Stereo, 44100, MakeWaveFormat(Stereo, _16, 44100));
+    TWaveHeader header = MakeWaveHeader({Stereo, _16, 44100});
     file.WriteBuffer(header.data(), kWaveHeaderSize);
     TWaveAppender appender;
     appender.UpdateHeader = updateHeader;

@@ -164,9 +164,9 @@ int main(int argc, char** argv)
 
     TAudio audio(nullptr);
     TRecorder& rec = audio.Recorder();
-    rec.SetBitsPerSample(_16);
-    rec.SetChannels(Stereo);
-    rec.SetSampleRate(kRate);
+    audio.SetBitsPerSample(rec, _16);
+    audio.SetChannels(rec, Stereo);
+    audio.SetSampleRate(rec, kRate);
     rec.SetTriggered(true);
     std::printf("stall (s) | callback writes: take (s), lost (s), breaks | program: take (s), lost (s), breaks, told\n");
     for (double stall : stalls) {

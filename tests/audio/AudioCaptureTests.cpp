@@ -182,9 +182,9 @@ bool HaveInputDevice()
 
 void SetupTakeFormat(TAudio& audio)
 {
-    audio.Player().SetBitsPerSample(_16);
-    audio.Player().SetChannels(Stereo);
-    audio.Player().SetSampleRate(44100);
+    audio.SetBitsPerSample(audio.Player(), _16);
+    audio.SetChannels(audio.Player(), Stereo);
+    audio.SetSampleRate(audio.Player(), 44100);
     audio.Recorder().SetTrigLevel(0);
     audio.Recorder().SetTriggered(false);
 }

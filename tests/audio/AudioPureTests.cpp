@@ -70,27 +70,21 @@ void ExpectValidWave(const TMemoryStream& s)
 
 TEST(AudioFormat, FormatRecordAndBufferSizes)
 {
-    TWaveFormatRecord f = MakeWaveFormat(Stereo, _16, 44100);
+    const TAudioFormat cd{Stereo, _16, 44100};
+    TWaveFormatRecord f = cd.Record();
     const std::uint8_t expected[18] = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(&f, expected, 18));  // 176,400 bytes per second, block align 4
-    EXPECT_EQ(44100u, MakeWaveFormat(Mono, _8, 44100).AvgBytesPerSec);
-    EXPECT_EQ(1u, MakeWaveFormat(Mono, _8, 11025).BlockAlign);
+    EXPECT_EQ(44100u, (TAudioFormat{Mono, _8, 44100}.Record().AvgBytesPerSec));
+    EXPECT_EQ(1u, TAudioFormat{}.Record().BlockAlign);
 
-    std::uint16_t bytes = 1;
-    EXPECT_TRUE(BufferBytesFor(8192, Mono, _8, bytes));
-    EXPECT_EQ(8192, bytes);
-    EXPECT_TRUE(BufferBytesFor(8192, Stereo, _16, bytes));
-    EXPECT_EQ(32768, bytes);
-    EXPECT_TRUE(BufferBytesFor(16383, Stereo, _16, bytes));
-    EXPECT_EQ(65532, bytes);
-    EXPECT_TRUE(BufferBytesFor(65535, Mono, _8, bytes));  // the largest length a header's 16 bits hold
-    EXPECT_EQ(65535, bytes);
-    EXPECT_TRUE(BufferBytesFor(16383, Stereo, _16, bytes));
-    // These would wrap or give an empty buffer: refused, the old value stays.
-    EXPECT_FALSE(BufferBytesFor(16384, Stereo, _16, bytes));
-    EXPECT_FALSE(BufferBytesFor(65535, Mono, _16, bytes));
-    EXPECT_FALSE(BufferBytesFor(0, Mono, _8, bytes));
-    EXPECT_EQ(65532, bytes);
+    EXPECT_EQ(8192, TAudioFormat{}.BufferBytes());
+    EXPECT_EQ(32768, cd.BufferBytes());
+    EXPECT_EQ(65532, (TAudioFormat{Stereo, _16, 44100, 16383}.BufferBytes()));
+    EXPECT_EQ(65535, (TAudioFormat{Mono, _8, 44100, 65535}.BufferBytes()));  // the most a header's 16 bits hold
+    // These would wrap or give an empty buffer: no size at all.
+    EXPECT_EQ(0, (TAudioFormat{Stereo, _16, 44100, 16384}.BufferBytes()));
+    EXPECT_EQ(0, (TAudioFormat{Mono, _16, 44100, 65535}.BufferBytes()));
+    EXPECT_EQ(0, (TAudioFormat{Mono, _8, 44100, 0}.BufferBytes()));
 
     EXPECT_EQ(1, NextSlot(0));
     EXPECT_EQ(0, NextSlot(3));
@@ -152,12 +146,12 @@ TEST(AudioFormat, SplitAndPeak)
 
 TEST(WaveFile, HeaderBytes)
 {
-    TWaveHeader h = MakeWaveHeader(Stereo, 44100, MakeWaveFormat(Stereo, _16, 44100));
+    TWaveHeader h = MakeWaveHeader({Stereo, _16, 44100});
     const char* expected =
         "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data\0\0\0\0";
     EXPECT_EQ(0, std::memcmp(h.data(), expected, 44));
 
-    TWaveHeader m = MakeWaveHeader(Mono, 11025, MakeWaveFormat(Mono, _8, 11025));
+    TWaveHeader m = MakeWaveHeader({Mono, _8, 11025});
     EXPECT_EQ(1, Get16(&m[22]));
     EXPECT_EQ(11025u, Get32(&m[24]));
     EXPECT_EQ(11025u, Get32(&m[28]));
@@ -224,7 +218,7 @@ TEST(WaveFile, InterleavingTwoMonoStreams)
 
 TEST(WaveFile, AppenderKeepsHeaderValid)
 {
-    TWaveHeader h = MakeWaveHeader(Stereo, 44100, MakeWaveFormat(Stereo, _16, 44100));
+    TWaveHeader h = MakeWaveHeader({Stereo, _16, 44100});
     std::vector<std::uint8_t> buffer(1000, 7);
 
     TLimitedStream s;
@@ -251,7 +245,7 @@ TEST(WaveFile, AppenderKeepsHeaderValid)
 
 TEST(WaveFile, AppenderLimitAndFailedWrites)
 {
-    TWaveHeader h = MakeWaveHeader(Mono, 8000, MakeWaveFormat(Mono, _8, 8000));
+    TWaveHeader h = MakeWaveHeader({Mono, _8, 8000});
     std::vector<std::uint8_t> buffer(100, 1);
 
     // A small injected limit stands in for 4 GiB - 1: the buffer that would pass it is refused whole.
@@ -297,7 +291,7 @@ TEST(WaveFile, AppenderLimitAndFailedWrites)
 
 TEST(TakeWriter, QueuedBlocksReachTheFileInOrderAndEveryFailureEndsTheTake)
 {
-    TWaveHeader h = MakeWaveHeader(Mono, 8000, MakeWaveFormat(Mono, _8, 8000));
+    TWaveHeader h = MakeWaveHeader({Mono, _8, 8000});
     std::vector<std::uint8_t> blocks[6];
     for (int i = 0; i < 6; ++i) blocks[i].assign(100, static_cast<std::uint8_t>(i + 1));
 
