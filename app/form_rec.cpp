@@ -58,11 +58,9 @@ void TForm2::FormDestroy(TObject* Sender)
 void TForm2::ShowMeterImage(int index)
 {
     if (!MeterBitmap) return;
-    if (index >= 0 && index < kMeterImages) {
-        MeterBitmap->SetSize(ImageList1->Width(), ImageList1->Height());
-        ImageList1->Draw(MeterBitmap->Canvas(), 0, 0, index);
-        FMeterImage = index;
-    }
+    MeterBitmap->SetSize(ImageList1->Width(), ImageList1->Height());
+    ImageList1->Draw(MeterBitmap->Canvas(), 0, 0, index);
+    FMeterImage = index;
     Image2->Picture().Assign(*MeterBitmap);
 }
 

@@ -50,7 +50,7 @@ private:
     // Modal results besides Stop's mrOk and Cancel's mrCancel.
     static constexpr TModalResult mrStartFailed = mrAbort, mrNameTaken = mrRetry;
 
-    // Draws image index of the list into the meter bitmap and shows it; other indexes keep the picture.
+    // Draws image index (0 to kMeterImages - 1, as MeterIndex gives) of the list into the meter and shows it.
     void ShowMeterImage(int index);
     // This tick's left and right peaks: the mixer's peak meter, or, where the mixer has none, the peak of the
     // most recently captured buffer.
