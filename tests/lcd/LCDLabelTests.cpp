@@ -11,11 +11,24 @@
 #include <vector>
 
 #include "controls/lcd/LCD_Lab.h"
-#include "tests/lcd/CountingLabel.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 
 namespace {
+
+// An LCD label that counts its paints, so a test can tell whether a setter drew.
+class TCountingLabel : public TLCDLabel {
+public:
+    using TLCDLabel::TLCDLabel;
+    int Paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        TLCDLabel::Paint();
+    }
+};
 
 // Message boxes are answered here instead of waiting for a person.
 struct MessageBoxes {
