@@ -36,6 +36,14 @@ const std::string& TLayoutValue::AsIdent() const
     throw ELayoutError("Identifier expected");
 }
 
+int TLayoutValue::EnumOrdinal(const char* const* names, std::size_t count) const
+{
+    const std::string& ident = AsIdent();
+    for (std::size_t i = 0; i < count; ++i)
+        if (SameText(ident, names[i])) return static_cast<int>(i);
+    throw ELayoutError("Invalid property value " + ident);
+}
+
 TColor TLayoutValue::AsColor() const
 {
     if (kind == kInteger) return static_cast<TColor>(Int);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <any>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -32,6 +33,13 @@ struct TLayoutValue {
     const std::string& AsString() const;
     const std::string& AsIdent() const;
     TColor AsColor() const;
+    // An enumeration value by its name; names lists the values in ordinal order. Case does not matter;
+    // any other name raises ELayoutError.
+    template <class E, std::size_t N> E AsEnum(const char* const (&names)[N]) const
+    {
+        return static_cast<E>(EnumOrdinal(names, N));
+    }
+    int EnumOrdinal(const char* const* names, std::size_t count) const;
     // The component a reference names; throws EUnresolvedReference while it does not exist yet.
     TComponent* AsComponent() const;
     // The event handler a layout binds; empty when the root publishes none of that name and type.

@@ -264,8 +264,7 @@ bool TControl::SetProperty(const std::string& name, const TLayoutValue& value)
         else throw ELayoutError("Unknown cursor " + value.Str);
     } else if (name == "Align") {
         static const char* const names[] = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
-        for (int i = 0; i < 6; ++i)
-            if (value.AsIdent() == names[i]) SetAlign(static_cast<TAlign>(i));
+        SetAlign(value.AsEnum<TAlign>(names));
     } else if (name.rfind("Font.", 0) == 0) {
         if (!FFont.SetProperty(name.substr(5), value)) return false;
         FParentFont = false;
@@ -300,14 +299,8 @@ bool TGraphicControl::Focused() const
 
 void TGraphicControl::PaintTo(HDC dc)
 {
-    FCanvas.SetHandle(dc);
-    try {
-        Paint();
-    } catch (...) {
-        FCanvas.SetHandle(nullptr);
-        throw;
-    }
-    FCanvas.SetHandle(nullptr);
+    CanvasHandleScope borrow(FCanvas, dc);
+    Paint();
 }
 
 // ---- TWinControl
@@ -852,13 +845,9 @@ TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
 void TCustomControl::PaintWindow(HDC dc)
 {
     PaintBackground(dc);
-    FCanvas.SetHandle(dc);
-    try {
+    {
+        CanvasHandleScope borrow(FCanvas, dc);
         Paint();
-    } catch (...) {
-        FCanvas.SetHandle(nullptr);
-        throw;
     }
-    FCanvas.SetHandle(nullptr);
     PaintControls(dc);
 }

@@ -469,11 +469,7 @@ TColor TBitmap::FastPixel(int x, int y) const
         return p[2] | (p[1] << 8) | (p[0] << 16);
     }
     case pf15bit:
-    case pf16bit: {
-        unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
-        return expand((v >> 10) & 31) | (expand((v >> 5) & 31) << 8) | (expand(v & 31) << 16);
-    }
+    case pf16bit: return static_cast<TColor>(Pixel555ToColor(row[2 * x] | (row[2 * x + 1] << 8)));
     default: {
         int bits = BitCountOf(FPixelFormat);
         int bit = x * bits;
@@ -502,7 +498,7 @@ void TBitmap::SetFastPixel(int x, int y, TColor color)
     }
     case pf15bit:
     case pf16bit: {
-        unsigned v = ((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) | (GetBValue(c) >> 3);
+        unsigned v = ColorToPixel555(c);
         row[2 * x] = static_cast<std::uint8_t>(v);
         row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
         break;
@@ -551,20 +547,7 @@ void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& bytes)
     }
     if (image.BitCount == 16 && image.BitFields && image.GreenMask == 0x07E0) {
         // 5-6-5 pictures are kept as 24-bit; the program itself only stores 5-5-5.
-        TBitmapFileImage img24 = image;
-        img24.BitCount = 24;
-        img24.BitFields = false;
-        img24.Bits.assign(static_cast<std::size_t>(img24.Stride()) * image.Height, 0);
-        for (int y = 0; y < image.Height; ++y)
-            for (int x = 0; x < image.Width; ++x) {
-                const std::uint8_t* s = image.Bits.data() + static_cast<std::size_t>(y) * image.Stride() + 2 * x;
-                unsigned v = s[0] | (s[1] << 8);
-                std::uint8_t* d = img24.Bits.data() + static_cast<std::size_t>(y) * img24.Stride() + 3 * x;
-                d[0] = static_cast<std::uint8_t>(((v & 31) << 3) | ((v & 31) >> 2));
-                d[1] = static_cast<std::uint8_t>((((v >> 5) & 63) << 2) | (((v >> 5) & 63) >> 4));
-                d[2] = static_cast<std::uint8_t>((((v >> 11) & 31) << 3) | (((v >> 11) & 31) >> 2));
-            }
-        image = std::move(img24);
+        image = Convert565To24(image);
         format = pf24bit;
     }
     std::vector<RGBQUAD> palette;

@@ -105,11 +105,12 @@ void TLabel::AdjustBounds()
     if (!FAutoSize || Loading()) return;
     WindowDC screen(nullptr);
     DeviceContext dc(CreateCompatibleDC(screen.get()));
-    Canvas().SetHandle(dc.get());
-    Canvas().Font.Assign(Font());
     RECT rc = {0, 0, FWordWrap ? FWidth : 0, 0};
-    DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
-    Canvas().SetHandle(nullptr);
+    {
+        CanvasHandleScope borrow(Canvas(), dc.get());
+        Canvas().Font.Assign(Font());
+        DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+    }
     int left = FLeft;
     if (FAlignment == taRightJustify) left += FWidth - rc.right;
     SetBounds(left, FTop, rc.right, rc.bottom);
@@ -122,8 +123,8 @@ bool TLabel::SetProperty(const std::string& name, const TLayoutValue& value)
     else if (name == "ShowAccelChar") SetShowAccelChar(value.AsBool());
     else if (name == "WordWrap") SetWordWrap(value.AsBool());
     else if (name == "Alignment") {
-        const std::string& a = value.AsIdent();
-        SetAlignment(a == "taRightJustify" ? taRightJustify : a == "taCenter" ? taCenter : taLeftJustify);
+        static const char* const names[] = {"taLeftJustify", "taRightJustify", "taCenter"};
+        SetAlignment(value.AsEnum<TAlignment>(names));
     } else return TGraphicControl::SetProperty(name, value);
     return true;
 }
