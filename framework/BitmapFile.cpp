@@ -134,7 +134,6 @@ TBitmapFileImage Convert565To24(const TBitmapFileImage& image)
     TBitmapFileImage out = image;
     out.BitCount = 24;
     out.BitFields = false;
-    out.RedMask = out.GreenMask = out.BlueMask = 0;
     out.Bits.assign(static_cast<std::size_t>(out.Stride()) * image.Height, 0);
     for (int y = 0; y < image.Height; ++y)
         for (int x = 0; x < image.Width; ++x) {

@@ -36,12 +36,12 @@ const std::string& TLayoutValue::AsIdent() const
     throw ELayoutError("Identifier expected");
 }
 
-int TLayoutValue::EnumOrdinal(const char* const* names, std::size_t count) const
+int TLayoutValue::EnumOrdinal(std::initializer_list<const char*> names) const
 {
     const std::string& ident = AsIdent();
-    for (std::size_t i = 0; i < count; ++i)
-        if (SameText(ident, names[i])) return static_cast<int>(i);
-    throw ELayoutError("Invalid property value " + ident);
+    auto it = std::find_if(names.begin(), names.end(), [&](const char* name) { return SameText(ident, name); });
+    if (it == names.end()) throw ELayoutError("Invalid property value " + ident);
+    return static_cast<int>(it - names.begin());
 }
 
 TColor TLayoutValue::AsColor() const

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <any>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,13 +33,9 @@ struct TLayoutValue {
     const std::string& AsString() const;
     const std::string& AsIdent() const;
     TColor AsColor() const;
-    // An enumeration value by its name; names lists the values in ordinal order. Case does not matter;
-    // any other name raises ELayoutError.
-    template <class E, std::size_t N> E AsEnum(const char* const (&names)[N]) const
-    {
-        return static_cast<E>(EnumOrdinal(names, N));
-    }
-    int EnumOrdinal(const char* const* names, std::size_t count) const;
+    // An enumeration value by its name, names listing the values in ordinal order; case does not matter.
+    template <class E> E AsEnum(std::initializer_list<const char*> names) const { return E(EnumOrdinal(names)); }
+    int EnumOrdinal(std::initializer_list<const char*> names) const;  // ELayoutError for other names
     // The component a reference names; throws EUnresolvedReference while it does not exist yet.
     TComponent* AsComponent() const;
     // The event handler a layout binds; empty when the root publishes none of that name and type.

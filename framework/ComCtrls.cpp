@@ -528,10 +528,8 @@ bool TCustomTreeView::SetProperty(const std::string& name, const TLayoutValue& v
 {
     if (name == "ReadOnly") SetReadOnly(value.AsBool());
     else if (name == "HideSelection") SetHideSelection(value.AsBool());
-    else if (name == "BorderStyle") {
-        static const char* const names[] = {"bsNone", "bsSingle"};
-        SetBorderStyle(value.AsEnum<TBorderStyle>(names));
-    } else if (name == "OnChange") OnChange = value.AsEvent<TTVChangedEvent>();
+    else if (name == "BorderStyle") SetBorderStyle(value.AsEnum<TBorderStyle>({"bsNone", "bsSingle"}));
+    else if (name == "OnChange") OnChange = value.AsEvent<TTVChangedEvent>();
     else if (name == "OnChanging") OnChanging = value.AsEvent<TTVChangingEvent>();
     else if (name == "OnExpanding") OnExpanding = value.AsEvent<TTVExpandingEvent>();
     else if (name == "OnExpanded") OnExpanded = value.AsEvent<TTVExpandedEvent>();

@@ -154,7 +154,7 @@ void TPanel::Paint()
 
 bool TPanel::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    static const char* const cuts[] = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
+    static const std::initializer_list<const char*> cuts = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
     if (name == "BevelOuter") SetBevelOuter(value.AsEnum<TBevelCut>(cuts));
     else if (name == "BevelInner") SetBevelInner(value.AsEnum<TBevelCut>(cuts));
     else return TCustomControl::SetProperty(name, value);

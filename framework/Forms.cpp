@@ -524,8 +524,8 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
     if (name == "ClientWidth") SetClientWidth(value.AsInt());
     else if (name == "ClientHeight") SetClientHeight(value.AsInt());
     else if (name == "BorderStyle") {
-        static const char* const names[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-        SetBorderStyle(value.AsEnum<TFormBorderStyle>(names));
+        SetBorderStyle(value.AsEnum<TFormBorderStyle>(
+            {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}));
     } else if (name == "BorderIcons") {
         TBorderIcons icons = 0;
         for (const auto& item : value.Items) {
@@ -536,12 +536,10 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
         }
         SetBorderIcons(icons);
     } else if (name == "FormStyle") {
-        static const char* const names[] = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
-        SetFormStyle(value.AsEnum<TFormStyle>(names));
+        SetFormStyle(value.AsEnum<TFormStyle>({"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}));
     } else if (name == "Position") {
-        static const char* const names[] = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
-                                            "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
-        SetPosition(value.AsEnum<TPosition>(names));
+        SetPosition(value.AsEnum<TPosition>({"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
+                                             "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"}));
     } else if (name == "Icon") FIcon.LoadFromBytes(value.Bytes);
     else if (name == "ActiveControl") {
         FInitialControl = dynamic_cast<TControl*>(value.AsComponent());

@@ -460,12 +460,9 @@ TColor TBitmap::FastPixel(int x, int y) const
     GdiFlush();
     const std::uint8_t* row = FBits + static_cast<std::size_t>(FHeight - 1 - y) * BytesPerLine();
     switch (FPixelFormat) {
-    case pf24bit: {
-        const std::uint8_t* p = row + 3 * x;
-        return p[2] | (p[1] << 8) | (p[0] << 16);
-    }
+    case pf24bit:
     case pf32bit: {
-        const std::uint8_t* p = row + 4 * x;
+        const std::uint8_t* p = row + (FPixelFormat == pf24bit ? 3 : 4) * x;
         return p[2] | (p[1] << 8) | (p[0] << 16);
     }
     case pf15bit:
@@ -536,15 +533,9 @@ void TBitmap::Assign(const TBitmap& source)
 void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& bytes)
 {
     TBitmapFileImage image = ReadBitmapFile(bytes.data(), bytes.size());
-    TPixelFormat format;
-    switch (image.BitCount) {
-    case 1: format = pf1bit; break;
-    case 4: format = pf4bit; break;
-    case 8: format = pf8bit; break;
-    case 16: format = pf16bit; break;
-    case 32: format = pf32bit; break;
-    default: format = pf24bit; break;
-    }
+    TPixelFormat format = pf24bit;
+    for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf32bit})
+        if (BitCountOf(f) == image.BitCount) format = f;
     if (image.BitCount == 16 && image.BitFields && image.GreenMask == 0x07E0) {
         // 5-6-5 pictures are kept as 24-bit; the program itself only stores 5-5-5.
         image = Convert565To24(image);

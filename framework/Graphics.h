@@ -147,18 +147,6 @@ private:
     HGDIOBJ FOldPen = nullptr, FOldBrush = nullptr, FOldFont = nullptr;
 };
 
-// Lends a DC to a canvas for one scope; the canvas lets go of it at the end, also when drawing throws.
-class CanvasHandleScope {
-public:
-    CanvasHandleScope(TCanvas& canvas, HDC dc) : FCanvas(canvas) { canvas.SetHandle(dc); }
-    ~CanvasHandleScope() { FCanvas.SetHandle(nullptr); }
-    CanvasHandleScope(const CanvasHandleScope&) = delete;
-    CanvasHandleScope& operator=(const CanvasHandleScope&) = delete;
-
-private:
-    TCanvas& FCanvas;
-};
-
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit };
 
 // An off-screen picture held in a DIB section, so pixels can be reached without GDI calls.

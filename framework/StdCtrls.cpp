@@ -105,12 +105,11 @@ void TLabel::AdjustBounds()
     if (!FAutoSize || Loading()) return;
     WindowDC screen(nullptr);
     DeviceContext dc(CreateCompatibleDC(screen.get()));
+    Canvas().SetHandle(dc.get());
+    Canvas().Font.Assign(Font());
     RECT rc = {0, 0, FWordWrap ? FWidth : 0, 0};
-    {
-        CanvasHandleScope borrow(Canvas(), dc.get());
-        Canvas().Font.Assign(Font());
-        DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
-    }
+    DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+    Canvas().SetHandle(nullptr);
     int left = FLeft;
     if (FAlignment == taRightJustify) left += FWidth - rc.right;
     SetBounds(left, FTop, rc.right, rc.bottom);
@@ -122,10 +121,9 @@ bool TLabel::SetProperty(const std::string& name, const TLayoutValue& value)
     else if (name == "Transparent") SetTransparent(value.AsBool());
     else if (name == "ShowAccelChar") SetShowAccelChar(value.AsBool());
     else if (name == "WordWrap") SetWordWrap(value.AsBool());
-    else if (name == "Alignment") {
-        static const char* const names[] = {"taLeftJustify", "taRightJustify", "taCenter"};
-        SetAlignment(value.AsEnum<TAlignment>(names));
-    } else return TGraphicControl::SetProperty(name, value);
+    else if (name == "Alignment")
+        SetAlignment(value.AsEnum<TAlignment>({"taLeftJustify", "taRightJustify", "taCenter"}));
+    else return TGraphicControl::SetProperty(name, value);
     return true;
 }
 

@@ -171,13 +171,13 @@ void TLCDLabel::SetPixelOff(TColor value)
 
 bool TLCDLabel::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    static const char* const matrices[] = {"mat5x7", "mat5x8", "mat7x9", "mat9x12", "Hitachi", "Hitachi2", "dos5x7",
-                                           "CustomFont"};
-    static const char* const sizes[] = {"pix1x1", "pix2x2", "pix3x3", "pix4x4", "pix5x5", "pix6x6",
-                                        "pix7x7", "pix8x8", "pix9x9", "pix10x10", "pix11x11", "pix12x12",
-                                        "pix13x13", "pix14x14", "pix15x15", "pix16x16", "pixCustom"};
-    static const char* const shapes[] = {"spSquare", "spShaped", "spRound"};
-    static const char* const borders[] = {"frRaised", "frLowered", "frSingle", "frNone"};
+    static const std::initializer_list<const char*> matrices = {"mat5x7", "mat5x8", "mat7x9", "mat9x12",
+                                                                "Hitachi", "Hitachi2", "dos5x7", "CustomFont"};
+    static const std::initializer_list<const char*> sizes = {
+        "pix1x1", "pix2x2", "pix3x3", "pix4x4", "pix5x5", "pix6x6", "pix7x7", "pix8x8", "pix9x9",
+        "pix10x10", "pix11x11", "pix12x12", "pix13x13", "pix14x14", "pix15x15", "pix16x16", "pixCustom"};
+    static const std::initializer_list<const char*> shapes = {"spSquare", "spShaped", "spRound"};
+    static const std::initializer_list<const char*> borders = {"frRaised", "frLowered", "frSingle", "frNone"};
 
     if (name == "Caption") SetCaption(value.AsString());
     else if (name == "DotMatrix") SetDotMatrix(value.AsEnum<TDotMatrix>(matrices));

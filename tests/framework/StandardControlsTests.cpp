@@ -211,8 +211,6 @@ TEST_F(Labels, LayoutProperties)
     EXPECT_EQ(label->Alignment(), taRightJustify);
     label->SetProperty("Alignment", Ident("taLeftJustify"));
     EXPECT_EQ(label->Alignment(), taLeftJustify);
-    EXPECT_THROW(label->SetProperty("Alignment", Ident("taMiddle")), ELayoutError);
-    EXPECT_EQ(label->Alignment(), taLeftJustify);
     EXPECT_TRUE(label->SetProperty("Left", Int(7)));
     EXPECT_EQ(label->Left(), 7);
     EXPECT_FALSE(label->SetProperty("Text2", Int(1)));
