@@ -1085,6 +1085,13 @@ TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
     HDC dc = GetDC(form->Handle());
     EXPECT_EQ(GetPixel(dc, 35, 25), RGB(0, 0, 255));
     EXPECT_EQ(GetPixel(dc, 150, 80), RGB(0, 128, 128));
+    // A partial repaint paints the dirty part only, and in place.
+    RECT blot = {30, 20, 70, 40}, part = {40, 25, 60, 35};
+    FillRect(dc, &blot, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    InvalidateRect(form->Handle(), &part, FALSE);
+    UpdateWindow(form->Handle());
+    EXPECT_EQ(GetPixel(dc, 45, 30), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 32, 22), RGB(0, 0, 0));
     ReleaseDC(form->Handle(), dc);
     ClearShown();
     new TBox(form, form, Bounds(145, 60, 10, 10), clRed);
