@@ -554,6 +554,8 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
     EXPECT_EQ(l.Paints, paints + 1);
     l.SetDotMatrix(l.DotMatrix());
     EXPECT_EQ(l.Paints, paints + 2);
+    l.Setfilename("Z:\\nowhere\\none.fnt");  // the set's own repaint, then one more
+    EXPECT_EQ(l.Paints, paints + 4);
     EXPECT_TRUE(boxes.shown.empty());
 
     std::string longText(300, 'a');

@@ -101,6 +101,8 @@ TEST(MatrixLookup, RangesAndHitachi2)
     EXPECT_EQ(h2.Rows, 10);
     EXPECT_EQ(h2.FirstCode, 32);
     EXPECT_EQ(h2.LastCode, 223);
+    TMatrixInfo custom = MatrixInfo(CustomFont);  // no shape of its own
+    EXPECT_EQ(custom.Columns + custom.Rows + custom.FirstCode + custom.LastCode, 0);
 
     // 193: the module 5x7 glyph over three dark rows.
     for (int r = 1; r <= 10; ++r)
