@@ -718,16 +718,16 @@ TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));  // released outside: no click
     EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 140,70"}));
 
-    // The right and bottom edges lie outside; the last column and row inside. A release with no press
-    // before it clicks nothing.
+    // The right and bottom edges lie outside; the first and last column and row inside. A release with no
+    // press before it clicks nothing.
     probe->Log.clear();
-    for (POINT up : {POINT{60, 20}, POINT{30, 40}, POINT{59, 39}}) {
+    for (POINT up : {POINT{60, 20}, POINT{30, 40}, POINT{59, 39}, POINT{10, 10}}) {
         SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
         SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
     }
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
     EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 50,10", "down 10,5", "up 20,30", "down 10,5",
-                                                    "up 49,29", "click", "up 20,10"}));
+                                                    "up 49,29", "click", "down 10,5", "up 0,0", "click", "up 20,10"}));
 
     probe->Log.clear();
     probe->Round = true;
