@@ -1022,7 +1022,7 @@ TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
         POINT pt = {x, y};
         ClientToScreen(form->Handle(), &pt);
         SetCursorPos(pt.x, pt.y);
-        SetCursor(arrow);
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_CROSS)));
         return SendMessageA(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(wnd ? wnd : form->Handle()),
                             MAKELPARAM(hit, WM_MOUSEMOVE));
     };
