@@ -225,6 +225,7 @@ TEST(PensAndBrushes, HandlesFollowTheProperties)
     pen.SetStyle(psClear);
     EXPECT_EQ(penOf(pen).substr(0, 2), std::to_string(PS_NULL) + " ");
     TPen copy;
+    penOf(copy);  // a handle made before the copy does not outlive it
     copy.Assign(pen);
     EXPECT_EQ(penOf(copy), penOf(pen));
     EXPECT_EQ(copy.Mode(), pmXor);
