@@ -128,3 +128,33 @@ std::vector<std::uint8_t> WriteBitmapFile(const TBitmapFileImage& image)
     if (out.size() < offBits + imageSize) out.resize(offBits + imageSize, 0);
     return out;
 }
+
+TBitmapFileImage Convert565To24(const TBitmapFileImage& image)
+{
+    TBitmapFileImage out = image;
+    out.BitCount = 24;
+    out.BitFields = false;
+    out.Bits.assign(static_cast<std::size_t>(out.Stride()) * image.Height, 0);
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            const std::uint8_t* s = image.Bits.data() + static_cast<std::size_t>(y) * image.Stride() + 2 * x;
+            unsigned v = s[0] | (s[1] << 8);
+            std::uint8_t* d = out.Bits.data() + static_cast<std::size_t>(y) * out.Stride() + 3 * x;
+            d[0] = static_cast<std::uint8_t>(((v & 31) << 3) | ((v & 31) >> 2));
+            d[1] = static_cast<std::uint8_t>((((v >> 5) & 63) << 2) | (((v >> 5) & 63) >> 4));
+            d[2] = static_cast<std::uint8_t>((((v >> 11) & 31) << 3) | (((v >> 11) & 31) >> 2));
+        }
+    return out;
+}
+
+std::uint32_t Pixel555ToColor(unsigned pixel)
+{
+    auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
+    return expand((pixel >> 10) & 31) | (expand((pixel >> 5) & 31) << 8) | (expand(pixel & 31) << 16);
+}
+
+unsigned ColorToPixel555(std::uint32_t color)
+{
+    unsigned r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+    return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+}

@@ -22,3 +22,9 @@ struct TBitmapFileImage {
 // Raises EInvalidGraphic ("Bitmap image is not valid") for anything it cannot read.
 TBitmapFileImage ReadBitmapFile(const std::uint8_t* data, std::size_t size);
 std::vector<std::uint8_t> WriteBitmapFile(const TBitmapFileImage& image);
+
+// A 5-6-5 image as a 24-bit one (each channel widened by repeating its top bits, so full scale stays full).
+TBitmapFileImage Convert565To24(const TBitmapFileImage& image);
+// One 5-5-5 pixel to a colour 0x00BBGGRR, widened the same way, and a colour to the nearest 5-5-5 pixel below.
+std::uint32_t Pixel555ToColor(unsigned pixel);
+unsigned ColorToPixel555(std::uint32_t color);

@@ -36,6 +36,14 @@ const std::string& TLayoutValue::AsIdent() const
     throw ELayoutError("Identifier expected");
 }
 
+int TLayoutValue::EnumOrdinal(std::initializer_list<const char*> names) const
+{
+    const std::string& ident = AsIdent();
+    auto it = std::find_if(names.begin(), names.end(), [&](const char* name) { return SameText(ident, name); });
+    if (it == names.end()) throw ELayoutError("Invalid property value " + ident);
+    return static_cast<int>(it - names.begin());
+}
+
 TColor TLayoutValue::AsColor() const
 {
     if (kind == kInteger) return static_cast<TColor>(Int);

@@ -4,6 +4,7 @@
 #include <any>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,9 @@ struct TLayoutValue {
     const std::string& AsString() const;
     const std::string& AsIdent() const;
     TColor AsColor() const;
+    // An enumeration value by its name, names listing the values in ordinal order; case does not matter.
+    template <class E> E AsEnum(std::initializer_list<const char*> names) const { return E(EnumOrdinal(names)); }
+    int EnumOrdinal(std::initializer_list<const char*> names) const;  // ELayoutError for other names
     // The component a reference names; throws EUnresolvedReference while it does not exist yet.
     TComponent* AsComponent() const;
     // The event handler a layout binds; empty when the root publishes none of that name and type.

@@ -528,7 +528,7 @@ bool TCustomTreeView::SetProperty(const std::string& name, const TLayoutValue& v
 {
     if (name == "ReadOnly") SetReadOnly(value.AsBool());
     else if (name == "HideSelection") SetHideSelection(value.AsBool());
-    else if (name == "BorderStyle") SetBorderStyle(value.AsIdent() == "bsNone" ? bsNoBorder : bsSingleBorder);
+    else if (name == "BorderStyle") SetBorderStyle(value.AsEnum<TBorderStyle>({"bsNone", "bsSingle"}));
     else if (name == "OnChange") OnChange = value.AsEvent<TTVChangedEvent>();
     else if (name == "OnChanging") OnChanging = value.AsEvent<TTVChangingEvent>();
     else if (name == "OnExpanding") OnExpanding = value.AsEvent<TTVExpandingEvent>();

@@ -263,9 +263,7 @@ bool TControl::SetProperty(const std::string& name, const TLayoutValue& value)
         else if (IdentToCursor(value.AsIdent(), cursor)) SetCursor(cursor);
         else throw ELayoutError("Unknown cursor " + value.Str);
     } else if (name == "Align") {
-        static const char* const names[] = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
-        for (int i = 0; i < 6; ++i)
-            if (value.AsIdent() == names[i]) SetAlign(static_cast<TAlign>(i));
+        SetAlign(value.AsEnum<TAlign>({"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
     } else if (name.rfind("Font.", 0) == 0) {
         if (!FFont.SetProperty(name.substr(5), value)) return false;
         FParentFont = false;
@@ -301,13 +299,8 @@ bool TGraphicControl::Focused() const
 void TGraphicControl::PaintTo(HDC dc)
 {
     FCanvas.SetHandle(dc);
-    try {
-        Paint();
-    } catch (...) {
-        FCanvas.SetHandle(nullptr);
-        throw;
-    }
-    FCanvas.SetHandle(nullptr);
+    ScopeExit detach([this] { FCanvas.SetHandle(nullptr); });
+    Paint();
 }
 
 // ---- TWinControl
@@ -761,28 +754,22 @@ void TWinControl::HandlePaint(TMessage& Message)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(FHandle, &ps);
-    // Paint the dirty part into a back buffer and copy it out in one block transfer, so nothing flickers.
+    ScopeExit endPaint([&] { EndPaint(FHandle, &ps); });
+    // Paint the dirty part into a back buffer and copy it out in one block transfer, so nothing flickers;
+    // what was painted is copied out also when painting throws.
     RECT r = ps.rcPaint;
     int w = r.right - r.left, h = r.bottom - r.top;
     if (w > 0 && h > 0) {
         DeviceContext mem(CreateCompatibleDC(dc));
         GdiObject<HBITMAP> buffer(CreateCompatibleBitmap(dc, w, h));
-        {
-            SelectObjectScope select(mem.get(), buffer.get());
-            SetViewportOrgEx(mem.get(), -r.left, -r.top, nullptr);
-            try {
-                PaintWindow(mem.get());
-            } catch (...) {
-                SetViewportOrgEx(mem.get(), 0, 0, nullptr);
-                BitBlt(dc, r.left, r.top, w, h, mem.get(), 0, 0, SRCCOPY);
-                EndPaint(FHandle, &ps);
-                throw;
-            }
+        SelectObjectScope select(mem.get(), buffer.get());
+        SetViewportOrgEx(mem.get(), -r.left, -r.top, nullptr);
+        ScopeExit copyOut([&] {
             SetViewportOrgEx(mem.get(), 0, 0, nullptr);
             BitBlt(dc, r.left, r.top, w, h, mem.get(), 0, 0, SRCCOPY);
-        }
+        });
+        PaintWindow(mem.get());
     }
-    EndPaint(FHandle, &ps);
     Message.Result = 0;
 }
 
@@ -809,15 +796,10 @@ void TWinControl::PaintControls(HDC dc, TControl* first)
         auto* g = dynamic_cast<TGraphicControl*>(c);
         if (!g || !g->Visible() || g->Width() <= 0 || g->Height() <= 0) continue;
         int saved = SaveDC(dc);
+        ScopeExit restore([dc, saved] { RestoreDC(dc, saved); });
         IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
         SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
-        try {
-            g->PaintTo(dc);
-        } catch (...) {
-            RestoreDC(dc, saved);
-            throw;
-        }
-        RestoreDC(dc, saved);
+        g->PaintTo(dc);
     }
 }
 
@@ -852,13 +834,10 @@ TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
 void TCustomControl::PaintWindow(HDC dc)
 {
     PaintBackground(dc);
-    FCanvas.SetHandle(dc);
-    try {
+    {
+        FCanvas.SetHandle(dc);
+        ScopeExit detach([this] { FCanvas.SetHandle(nullptr); });
         Paint();
-    } catch (...) {
-        FCanvas.SetHandle(nullptr);
-        throw;
     }
-    FCanvas.SetHandle(nullptr);
     PaintControls(dc);
 }

@@ -154,12 +154,9 @@ void TPanel::Paint()
 
 bool TPanel::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    auto cut = [&] {
-        const std::string& v = value.AsIdent();
-        return v == "bvLowered" ? bvLowered : v == "bvRaised" ? bvRaised : v == "bvSpace" ? bvSpace : bvNone;
-    };
-    if (name == "BevelOuter") SetBevelOuter(cut());
-    else if (name == "BevelInner") SetBevelInner(cut());
+    static const std::initializer_list<const char*> cuts = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
+    if (name == "BevelOuter") SetBevelOuter(value.AsEnum<TBevelCut>(cuts));
+    else if (name == "BevelInner") SetBevelInner(value.AsEnum<TBevelCut>(cuts));
     else return TCustomControl::SetProperty(name, value);
     return true;
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <exception>
 
 #include "framework/Dialogs.h"
@@ -12,24 +11,6 @@
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
-
-// Replaces the run-time's default terminate handler, which demangles the type of an escaped exception for a
-// console the program does not have, and brings a demangler of some 46 KB into the program for it.
-// Exceptions are caught before they reach a window procedure or a callback; one that escapes all the same
-// leaves its message to a debugger and ends the program as the default would.
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    try {
-        if (std::exception_ptr e = std::current_exception()) std::rethrow_exception(e);
-    } catch (const std::exception& e) {
-        OutputDebugStringA(("tapewing: unhandled exception: " + std::string(e.what()) + "\n").c_str());
-    } catch (...) {
-        OutputDebugStringA("tapewing: unhandled exception\n");
-    }
-    std::abort();
-}
-}  // namespace __gnu_cxx
 
 // ---- TCustomForm
 
@@ -543,10 +524,8 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
     if (name == "ClientWidth") SetClientWidth(value.AsInt());
     else if (name == "ClientHeight") SetClientHeight(value.AsInt());
     else if (name == "BorderStyle") {
-        static const char* const names[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-        auto it = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return value.AsIdent() == n; });
-        if (it == std::end(names)) throw ELayoutError("Unknown border style " + value.Str);
-        SetBorderStyle(static_cast<TFormBorderStyle>(it - std::begin(names)));
+        SetBorderStyle(value.AsEnum<TFormBorderStyle>(
+            {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}));
     } else if (name == "BorderIcons") {
         TBorderIcons icons = 0;
         for (const auto& item : value.Items) {
@@ -556,13 +535,11 @@ bool TCustomForm::SetProperty(const std::string& name, const TLayoutValue& value
             else if (item == "biHelp") icons |= biHelp;
         }
         SetBorderIcons(icons);
-    } else if (name == "FormStyle") SetFormStyle(value.AsIdent() == "fsStayOnTop" ? fsStayOnTop : fsNormal);
-    else if (name == "Position") {
-        static const char* const names[] = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
-                                            "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
-        auto it = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return value.AsIdent() == n; });
-        if (it == std::end(names)) throw ELayoutError("Unknown position " + value.Str);
-        SetPosition(static_cast<TPosition>(it - std::begin(names)));
+    } else if (name == "FormStyle") {
+        SetFormStyle(value.AsEnum<TFormStyle>({"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}));
+    } else if (name == "Position") {
+        SetPosition(value.AsEnum<TPosition>({"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
+                                             "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"}));
     } else if (name == "Icon") FIcon.LoadFromBytes(value.Bytes);
     else if (name == "ActiveControl") {
         FInitialControl = dynamic_cast<TControl*>(value.AsComponent());

@@ -460,20 +460,13 @@ TColor TBitmap::FastPixel(int x, int y) const
     GdiFlush();
     const std::uint8_t* row = FBits + static_cast<std::size_t>(FHeight - 1 - y) * BytesPerLine();
     switch (FPixelFormat) {
-    case pf24bit: {
-        const std::uint8_t* p = row + 3 * x;
-        return p[2] | (p[1] << 8) | (p[0] << 16);
-    }
+    case pf24bit:
     case pf32bit: {
-        const std::uint8_t* p = row + 4 * x;
+        const std::uint8_t* p = row + (FPixelFormat == pf24bit ? 3 : 4) * x;
         return p[2] | (p[1] << 8) | (p[0] << 16);
     }
     case pf15bit:
-    case pf16bit: {
-        unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
-        return expand((v >> 10) & 31) | (expand((v >> 5) & 31) << 8) | (expand(v & 31) << 16);
-    }
+    case pf16bit: return static_cast<TColor>(Pixel555ToColor(row[2 * x] | (row[2 * x + 1] << 8)));
     default: {
         int bits = BitCountOf(FPixelFormat);
         int bit = x * bits;
@@ -502,7 +495,7 @@ void TBitmap::SetFastPixel(int x, int y, TColor color)
     }
     case pf15bit:
     case pf16bit: {
-        unsigned v = ((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) | (GetBValue(c) >> 3);
+        unsigned v = ColorToPixel555(c);
         row[2 * x] = static_cast<std::uint8_t>(v);
         row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
         break;
@@ -540,31 +533,12 @@ void TBitmap::Assign(const TBitmap& source)
 void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& bytes)
 {
     TBitmapFileImage image = ReadBitmapFile(bytes.data(), bytes.size());
-    TPixelFormat format;
-    switch (image.BitCount) {
-    case 1: format = pf1bit; break;
-    case 4: format = pf4bit; break;
-    case 8: format = pf8bit; break;
-    case 16: format = pf16bit; break;
-    case 32: format = pf32bit; break;
-    default: format = pf24bit; break;
-    }
+    TPixelFormat format = pf24bit;
+    for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf32bit})
+        if (BitCountOf(f) == image.BitCount) format = f;
     if (image.BitCount == 16 && image.BitFields && image.GreenMask == 0x07E0) {
         // 5-6-5 pictures are kept as 24-bit; the program itself only stores 5-5-5.
-        TBitmapFileImage img24 = image;
-        img24.BitCount = 24;
-        img24.BitFields = false;
-        img24.Bits.assign(static_cast<std::size_t>(img24.Stride()) * image.Height, 0);
-        for (int y = 0; y < image.Height; ++y)
-            for (int x = 0; x < image.Width; ++x) {
-                const std::uint8_t* s = image.Bits.data() + static_cast<std::size_t>(y) * image.Stride() + 2 * x;
-                unsigned v = s[0] | (s[1] << 8);
-                std::uint8_t* d = img24.Bits.data() + static_cast<std::size_t>(y) * img24.Stride() + 3 * x;
-                d[0] = static_cast<std::uint8_t>(((v & 31) << 3) | ((v & 31) >> 2));
-                d[1] = static_cast<std::uint8_t>((((v >> 5) & 63) << 2) | (((v >> 5) & 63) >> 4));
-                d[2] = static_cast<std::uint8_t>((((v >> 11) & 31) << 3) | (((v >> 11) & 31) >> 2));
-            }
-        image = std::move(img24);
+        image = Convert565To24(image);
         format = pf24bit;
     }
     std::vector<RGBQUAD> palette;

@@ -121,10 +121,9 @@ bool TLabel::SetProperty(const std::string& name, const TLayoutValue& value)
     else if (name == "Transparent") SetTransparent(value.AsBool());
     else if (name == "ShowAccelChar") SetShowAccelChar(value.AsBool());
     else if (name == "WordWrap") SetWordWrap(value.AsBool());
-    else if (name == "Alignment") {
-        const std::string& a = value.AsIdent();
-        SetAlignment(a == "taRightJustify" ? taRightJustify : a == "taCenter" ? taCenter : taLeftJustify);
-    } else return TGraphicControl::SetProperty(name, value);
+    else if (name == "Alignment")
+        SetAlignment(value.AsEnum<TAlignment>({"taLeftJustify", "taRightJustify", "taCenter"}));
+    else return TGraphicControl::SetProperty(name, value);
     return true;
 }
 

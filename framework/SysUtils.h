@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 class TObject {
 public:
@@ -107,3 +108,15 @@ struct TRect {
 };
 inline TRect Rect(int l, int t, int r, int b) { return TRect{l, t, r, b}; }
 inline TRect Bounds(int l, int t, int w, int h) { return TRect{l, t, l + w, t + h}; }
+
+// Runs an action when the scope ends, however it ends: clean-up that must happen also when drawing throws.
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F action) : FAction(std::move(action)) {}
+    ~ScopeExit() { FAction(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F FAction;
+};

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""Turns the LCD glyph text files into controls/lcd/MatrixTables.cpp.
+"""Turns the LCD glyph text files (controls/lcd/glyphs/) into the C++ glyph tables; the build runs it.
 
-Usage: gen_glyphs.py GLYPH_DIR [OUTPUT]   (OUTPUT defaults to controls/lcd/MatrixTables.cpp of this repo)
+Usage: gen_glyphs.py GLYPH_DIR OUTPUT
 
 Each text file holds one table: '#' header lines (table, columns, rows, first code, last code, glyphs,
 format, source, license) up to the first 'code N' line, then for every code in order a 'code N' line
 (optionally followed by a '# ...' comment) and exactly `rows` lines of `columns` characters, '#' lit
 and '.' unlit. The output has one contiguous byte array per table, 1 = lit, and keeps each file's
-source and licence lines in a comment above its table. Any deviation from the format is an error:
-a table that silently came out short would be zero-filled by the compiler.
+source and licence lines in a comment above its table. Any deviation from the format, or a table
+whose shape or code range is not the one the label relies on, is an error and fails the build:
+nothing is written then.
 """
 import os
 import re
@@ -98,6 +99,8 @@ def generate(glyph_dir):
     for stem, name, cols, rows, first, last in TABLES:
         path = os.path.join(glyph_dir, stem + ".txt")
         header, notices, glyphs = parse(path)
+        if header["table"] != stem:
+            raise GlyphFileError(f"{path}: holds table '{header['table']}'")
         got = (int(header["columns"]), int(header["rows"]), int(header["first code"]), int(header["last code"]))
         if got != (cols, rows, first, last):
             raise GlyphFileError(f"{path}: table is {got}, expected {(cols, rows, first, last)}")
@@ -120,11 +123,10 @@ def generate(glyph_dir):
 
 
 def main(argv):
-    if len(argv) < 2:
+    if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    here = os.path.dirname(os.path.abspath(__file__))
-    target = argv[2] if len(argv) > 2 else os.path.join(here, "..", "controls", "lcd", "MatrixTables.cpp")
+    target = argv[2]
     try:
         text = generate(argv[1])
     except GlyphFileError as e:
@@ -132,7 +134,6 @@ def main(argv):
         return 1
     with open(target, "w", newline="\n") as f:
         f.write(text)
-    print(f"gen_glyphs: wrote {target}")
     return 0
 
 

@@ -8,10 +8,23 @@
 #include <string>
 
 #include "controls/lcd/LCD_Lab.h"
-#include "tests/lcd/CountingLabel.h"
 #include "framework/Forms.h"
 
 namespace {
+
+// An LCD label that counts its paints, so the benchmark can tell whether a setter drew.
+class TCountingLabel : public TLCDLabel {
+public:
+    using TLCDLabel::TLCDLabel;
+    int Paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        TLCDLabel::Paint();
+    }
+};
 
 double Now()
 {

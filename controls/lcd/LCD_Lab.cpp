@@ -169,33 +169,21 @@ void TLCDLabel::SetPixelOff(TColor value)
     Redraw();
 }
 
-namespace {
-
-template <class E> E EnumIdent(const TLayoutValue& value, const char* const* names, int count)
-{
-    const std::string& ident = value.AsIdent();
-    for (int i = 0; i < count; ++i)
-        if (SameText(ident, names[i])) return static_cast<E>(i);
-    throw ELayoutError("Invalid property value " + ident);
-}
-
-}  // namespace
-
 bool TLCDLabel::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    static const char* const matrices[] = {"mat5x7", "mat5x8", "mat7x9", "mat9x12", "Hitachi", "Hitachi2", "dos5x7",
-                                           "CustomFont"};
-    static const char* const sizes[] = {"pix1x1", "pix2x2", "pix3x3", "pix4x4", "pix5x5", "pix6x6",
-                                        "pix7x7", "pix8x8", "pix9x9", "pix10x10", "pix11x11", "pix12x12",
-                                        "pix13x13", "pix14x14", "pix15x15", "pix16x16", "pixCustom"};
-    static const char* const shapes[] = {"spSquare", "spShaped", "spRound"};
-    static const char* const borders[] = {"frRaised", "frLowered", "frSingle", "frNone"};
+    static const std::initializer_list<const char*> matrices = {"mat5x7", "mat5x8", "mat7x9", "mat9x12",
+                                                                "Hitachi", "Hitachi2", "dos5x7", "CustomFont"};
+    static const std::initializer_list<const char*> sizes = {
+        "pix1x1", "pix2x2", "pix3x3", "pix4x4", "pix5x5", "pix6x6", "pix7x7", "pix8x8", "pix9x9",
+        "pix10x10", "pix11x11", "pix12x12", "pix13x13", "pix14x14", "pix15x15", "pix16x16", "pixCustom"};
+    static const std::initializer_list<const char*> shapes = {"spSquare", "spShaped", "spRound"};
+    static const std::initializer_list<const char*> borders = {"frRaised", "frLowered", "frSingle", "frNone"};
 
     if (name == "Caption") SetCaption(value.AsString());
-    else if (name == "DotMatrix") SetDotMatrix(EnumIdent<TDotMatrix>(value, matrices, 8));
-    else if (name == "PixelSize") SetPixelSize(EnumIdent<TPixelSize>(value, sizes, 17));
+    else if (name == "DotMatrix") SetDotMatrix(value.AsEnum<TDotMatrix>(matrices));
+    else if (name == "PixelSize") SetPixelSize(value.AsEnum<TPixelSize>(sizes));
     else if (name == "PixelSpacing") SetPixelSpacing(value.AsInt());
-    else if (name == "PixelShape") SetPixelShape(EnumIdent<TPixelShape>(value, shapes, 3));
+    else if (name == "PixelShape") SetPixelShape(value.AsEnum<TPixelShape>(shapes));
     else if (name == "PixelWidth") SetPixelWidth(value.AsInt());
     else if (name == "PixelHeight") SetPixelHeight(value.AsInt());
     else if (name == "CharSpacing") SetCharSpacing(value.AsInt());
@@ -204,7 +192,7 @@ bool TLCDLabel::SetProperty(const std::string& name, const TLayoutValue& value)
     else if (name == "TextLines") SetTextLines(value.AsInt());
     else if (name == "NoOfChars") SetNoOfChars(value.AsInt());
     else if (name == "BackGround") SetBackGround(value.AsColor());
-    else if (name == "BorderStyle") SetBorderStyle(EnumIdent<TMyBorder>(value, borders, 4));
+    else if (name == "BorderStyle") SetBorderStyle(value.AsEnum<TMyBorder>(borders));
     else if (name == "BorderColor") SetBorderColor(value.AsColor());
     else if (name == "PixelOn") SetPixelOn(value.AsColor());
     else if (name == "PixelOff") SetPixelOff(value.AsColor());

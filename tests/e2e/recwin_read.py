@@ -7,7 +7,7 @@ import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-GLYPHS = os.path.join(HERE, "..", "lcd", "data", "pc5x7.txt")
+GLYPHS = os.path.join(HERE, "..", "..", "controls", "lcd", "glyphs", "pc5x7.txt")
 
 OFF = (170, 170, 170)          # PixelOff 0xAAAAAA
 LIT_SEGMENT = (143, 167, 209)  # the body of a lit meter segment

@@ -236,3 +236,29 @@ TEST(BitmapFile, ImpossibleHeadersAreRefused)
     auto f = WriteBitmapFile(masked);
     EXPECT_THROW(ReadBitmapFile(f.data(), 14 + 40 + 8), EInvalidGraphic);
 }
+
+TEST(BitmapFile, SixteenBitPixelsWidenToFullScale)
+{
+    // 5-5-5, red in the high bits, to 0x00BBGGRR and back.
+    EXPECT_EQ(Pixel555ToColor(0x7C00), 0x0000FFu);
+    EXPECT_EQ(Pixel555ToColor(0x03E0), 0x00FF00u);
+    EXPECT_EQ(Pixel555ToColor(0x001F), 0xFF0000u);
+    EXPECT_EQ(Pixel555ToColor(0x8421), 0x080808u);  // 1 in each channel; the top bit is no colour
+    EXPECT_EQ(ColorToPixel555(0x102038), (7u << 10) | (4u << 5) | 2u);
+    for (unsigned p : {0x0000u, 0x7FFFu, 0x1234u, 0x4321u}) EXPECT_EQ(ColorToPixel555(Pixel555ToColor(p)), p);
+
+    // 5-6-5 rows (red, green, blue / white, black, 1-2-1) become padded 24-bit rows in the same order.
+    TBitmapFileImage image;
+    image.Width = 3;
+    image.Height = 2;
+    image.BitCount = 16;
+    image.BitFields = true;
+    image.GreenMask = 0x07E0;
+    image.Bits = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x00, 0x00, 0x41, 0x08, 0, 0};
+    TBitmapFileImage wide = Convert565To24(image);
+    EXPECT_EQ(wide.BitCount, 24);
+    EXPECT_FALSE(wide.BitFields);
+    EXPECT_EQ(wide.Width, 3);
+    EXPECT_EQ(wide.Bits, (std::vector<std::uint8_t>{0, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0, 0, 0, 0,  //
+                                                    0xFF, 0xFF, 0xFF, 0, 0, 0, 8, 8, 8, 0, 0, 0}));
+}

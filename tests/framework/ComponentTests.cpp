@@ -215,6 +215,16 @@ TEST(LayoutValue, ConvertsWhatItHoldsAndRefusesTheRest)
     EXPECT_THROW(id.AsColor(), ELayoutError);
     EXPECT_THROW(id.AsString(), ELayoutError);
 
+    // Enumeration values by name, in ordinal order, whatever their case; other names and kinds are refused.
+    enum TShade { shLight, shDark };
+    id.Str = "SHDARK";
+    EXPECT_EQ(id.AsEnum<TShade>({"shLight", "shDark"}), shDark);
+    id.Str = "shLight";
+    EXPECT_EQ(id.AsEnum<TShade>({"shLight", "shDark"}), shLight);
+    id.Str = "shDarker";
+    EXPECT_THROW(id.AsEnum<TShade>({"shLight", "shDark"}), ELayoutError);
+    EXPECT_THROW(s.AsEnum<TShade>({"shLight", "shDark"}), ELayoutError);
+
     // Component references: nil and none are empty, others are looked up, missing ones wait for later.
     TComponent owner(nullptr);
     auto* menu = new TComponent(&owner);

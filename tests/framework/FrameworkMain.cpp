@@ -52,6 +52,7 @@ static int RunProbe()
         Application->Run();
         std::printf("%s %s: %sended\n", Application->Title().c_str(), show ? "shown" : "hidden", log.c_str());
     }
+    std::printf("%s\n", Application ? "application left behind" : "no application");
     return 0;
 }
 

@@ -225,6 +225,7 @@ TEST(PensAndBrushes, HandlesFollowTheProperties)
     pen.SetStyle(psClear);
     EXPECT_EQ(penOf(pen).substr(0, 2), std::to_string(PS_NULL) + " ");
     TPen copy;
+    penOf(copy);  // a handle made before the copy does not outlive it
     copy.Assign(pen);
     EXPECT_EQ(penOf(copy), penOf(pen));
     EXPECT_EQ(copy.Mode(), pmXor);
@@ -451,12 +452,20 @@ TEST(Bitmaps, PixelsInEveryFormat)
         EXPECT_EQ(b.FastPixel(0, -1), clBlack) << "outside";
         b.SetFastPixel(-1, 0, clRed);
         b.SetFastPixel(0, 3, clRed);
+        b.SetFastPixel(5, 1, clRed);
+        EXPECT_EQ(b.FastPixel(4, 1), clWhite) << "nothing written outside, format " << k.format;
+        EXPECT_EQ(b.FastPixel(0, 0), clWhite) << k.format;
         if (k.format >= pf15bit) {  // the platform's drawing lands in the same layout
             b.Canvas().Brush.SetColor(clLime);
             b.Canvas().FillRect(Rect(0, 1, 5, 2));
             EXPECT_EQ(b.FastPixel(2, 1), clLime) << k.format;
         }
     }
+    // A picture one row high is converted too.
+    TBitmap row;
+    Fill(row, 3, 1, clRed);
+    row.SetPixelFormat(pf32bit);
+    EXPECT_EQ(row.FastPixel(2, 0), clRed);
     // Rows count from the top.
     Fill(bmp, 2, 2, clWhite);
     std::uint8_t* top = bmp.ScanLine(0);

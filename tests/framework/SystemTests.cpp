@@ -453,5 +453,5 @@ TEST(Application, RunShowsTheMainFormWhenAskedAndEndsWithTheQuitMessage)
     read.ReadBuffer(text.data(), static_cast<long>(text.size()));
     std::erase(text, '\r');
     // Without a title of its own the application is named after its file.
-    EXPECT_EQ(text, "framework_tests hidden: ended\nframework_tests shown: show ended\n");
+    EXPECT_EQ(text, "framework_tests hidden: ended\nframework_tests shown: show ended\nno application\n");
 }

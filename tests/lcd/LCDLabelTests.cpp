@@ -11,11 +11,24 @@
 #include <vector>
 
 #include "controls/lcd/LCD_Lab.h"
-#include "tests/lcd/CountingLabel.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 
 namespace {
+
+// An LCD label that counts its paints, so a test can tell whether a setter drew.
+class TCountingLabel : public TLCDLabel {
+public:
+    using TLCDLabel::TLCDLabel;
+    int Paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        TLCDLabel::Paint();
+    }
+};
 
 // Message boxes are answered here instead of waiting for a person.
 struct MessageBoxes {
@@ -541,6 +554,8 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
     EXPECT_EQ(l.Paints, paints + 1);
     l.SetDotMatrix(l.DotMatrix());
     EXPECT_EQ(l.Paints, paints + 2);
+    l.Setfilename("Z:\\nowhere\\none.fnt");  // the set's own repaint, then one more
+    EXPECT_EQ(l.Paints, paints + 4);
     EXPECT_TRUE(boxes.shown.empty());
 
     std::string longText(300, 'a');

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "TestSupport.h"
+#include "FrameworkTestSupport.h"
 #include "framework/ComCtrls.h"
 #include "framework/Dialogs.h"
 #include "framework/ExtCtrls.h"
@@ -154,7 +154,7 @@ TEST(Layouts, NestingMenusReferencesAndTheErrorsOfEachKind)
                 "Layout line 4: E.PopupMenu: no such property");
     expectError("TPickyForm F {\n ActiveControl = Nowhere\n}", "Layout line 2: .ActiveControl: no component named Nowhere");
     expectError("TPickyForm F {\n Icon = file(\"FWNOPE\")\n}", "Resource FWNOPE not found");
-    expectError("TPickyForm F {\n Icon = file(\"TFORM1\")\n}", "Layout line 2: .Icon: Icon image is not valid");
+    expectError("TPickyForm F {\n Icon = file(\"FWTEST_FORM\")\n}", "Layout line 2: .Icon: Icon image is not valid");
     expectError("TPickyForm F {\n TEdit E {\n  Left = \"x\"\n }\n}", "Layout line 3: E.Left: Integer expected, found 'x'");
     expectError("TPickyForm F {\n TEdit Panel1 { }\n}", "Invalid class typecast");
     expectError("TPickyForm F {\n TButton B { OnClick = Clicked OnMouseDown = Clicked }\n}",
@@ -541,7 +541,7 @@ TEST(Forms, LayoutPropertiesOfTheFormItself)
   PixelsPerInch = 96
   TextHeight = 13
   OldCreateOrder = False
-  Icon = file("TAPEWING_ICO")
+  Icon = file("FWTEST_ICO")
   ClientWidth = 130
   ClientHeight = 50
   ActiveControl = Edit1
@@ -590,25 +590,25 @@ TEST(Application, TitleErrorDisplayAndEndOfSession)
     HWND app = Application->Handle();
     char caption[64] = "";
     GetWindowTextA(app, caption, sizeof caption);
-    EXPECT_STREQ(caption, "Tape Wing");
-    EXPECT_EQ(Application->Title(), "Tape Wing");
+    EXPECT_STREQ(caption, "Framework Tests");
+    EXPECT_EQ(Application->Title(), "Framework Tests");
     EXPECT_EQ(Application->Instance(), GetModuleHandleA(nullptr));
     Application->SetTitle("Other Title");
     GetWindowTextA(app, caption, sizeof caption);
     EXPECT_STREQ(caption, "Other Title");
-    Application->SetTitle("Tape Wing");
+    Application->SetTitle("Framework Tests");
     EXPECT_EQ(SendMessageA(app, WM_QUERYENDSESSION, 0, 0), 1);
 
     ClearShown();
     Application->ShowException("Disk full");
     Application->ShowException("Done.");
     Application->ShowException("");
-    ASSERT_EQ(ShownMessages().size(), 3u);
-    EXPECT_EQ(ShownMessages()[0].Text, "Disk full.");
-    EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
-    EXPECT_EQ(ShownMessages()[0].Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-    EXPECT_EQ(ShownMessages()[1].Text, "Done.");
-    EXPECT_EQ(ShownMessages()[2].Text, "");
+    ASSERT_EQ(ShownBoxes().size(), 3u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "Disk full.");
+    EXPECT_EQ(ShownBoxes()[0].Caption, "Framework Tests");
+    EXPECT_EQ(ShownBoxes()[0].Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_EQ(ShownBoxes()[1].Text, "Done.");
+    EXPECT_EQ(ShownBoxes()[2].Text, "");
     // Without a replacement the default display shows the message; anything not an error is unknown.
     ClearShown();
     auto saved = Application->OnException;
@@ -624,9 +624,9 @@ TEST(Application, TitleErrorDisplayAndEndOfSession)
         Application->HandleException(nullptr);
     }
     Application->OnException = saved;
-    ASSERT_EQ(ShownMessages().size(), 2u);
-    EXPECT_EQ(ShownMessages()[0].Text, "Invalid Path Name.");
-    EXPECT_EQ(ShownMessages()[1].Text, "Unknown error.");
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "Invalid Path Name.");
+    EXPECT_EQ(ShownBoxes()[1].Text, "Unknown error.");
     ClearShown();
 
     // Messages posted run when the application processes them, one at a time or all.
@@ -718,16 +718,16 @@ TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));  // released outside: no click
     EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 140,70"}));
 
-    // The right and bottom edges lie outside; the last column and row inside. A release with no press
-    // before it clicks nothing.
+    // The right and bottom edges lie outside; the first and last column and row inside. A release with no
+    // press before it clicks nothing.
     probe->Log.clear();
-    for (POINT up : {POINT{60, 20}, POINT{30, 40}, POINT{59, 39}}) {
+    for (POINT up : {POINT{60, 20}, POINT{30, 40}, POINT{59, 39}, POINT{10, 10}}) {
         SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
         SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
     }
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
     EXPECT_EQ(probe->Log, (std::vector<std::string>{"down 10,5", "up 50,10", "down 10,5", "up 20,30", "down 10,5",
-                                                    "up 49,29", "click", "up 20,10"}));
+                                                    "up 49,29", "click", "down 10,5", "up 0,0", "click", "up 20,10"}));
 
     probe->Log.clear();
     probe->Round = true;
@@ -1022,7 +1022,7 @@ TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
         POINT pt = {x, y};
         ClientToScreen(form->Handle(), &pt);
         SetCursorPos(pt.x, pt.y);
-        SetCursor(arrow);
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_CROSS)));
         return SendMessageA(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(wnd ? wnd : form->Handle()),
                             MAKELPARAM(hit, WM_MOUSEMOVE));
     };
@@ -1085,6 +1085,13 @@ TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
     HDC dc = GetDC(form->Handle());
     EXPECT_EQ(GetPixel(dc, 35, 25), RGB(0, 0, 255));
     EXPECT_EQ(GetPixel(dc, 150, 80), RGB(0, 128, 128));
+    // A partial repaint paints the dirty part only, and in place.
+    RECT blot = {30, 20, 70, 40}, part = {40, 25, 60, 35};
+    FillRect(dc, &blot, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    InvalidateRect(form->Handle(), &part, FALSE);
+    UpdateWindow(form->Handle());
+    EXPECT_EQ(GetPixel(dc, 45, 30), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 32, 22), RGB(0, 0, 0));
     ReleaseDC(form->Handle(), dc);
     ClearShown();
     new TBox(form, form, Bounds(145, 60, 10, 10), clRed);
