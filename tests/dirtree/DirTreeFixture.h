@@ -1,7 +1,7 @@
 #pragma once
-// What the folder-tree cases and the folder-tree benchmark share: the test tree and form, pixel and row
-// helpers, the fixture, and the run with the application object. Folder tree under Wine. run_dirtree_tests.sh links two drive letters to temporary folders
-// (DIRTREE_R with the folder fixture, DIRTREE_S for a drive that comes and goes) and names them here.
+// The folder-tree cases' test tree and form, pixel and row helpers, the fixture, and the run with the
+// application object. Folder tree under Wine. run_dirtree_tests.sh links two drive letters to temporary
+// folders (DIRTREE_R with the folder fixture, DIRTREE_S for a drive that comes and goes) and names them here.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,7 +9,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <tuple>
 #include <cstdio>
@@ -54,31 +53,48 @@ struct TFakeDrive {
 };
 inline std::map<char, TFakeDrive> Fakes;
 
-class TTestTree : public TDirTree {
+class TFakeDrives : public TWinFolderSystem {
 public:
-    using TDirTree::TDirTree;
-    using TDirTree::TreeClick;
-
-protected:
-    DWORD PlatformLogicalDrives() override
+    unsigned LogicalDrives() override
     {
-        DWORD mask = TDirTree::PlatformLogicalDrives();
+        unsigned mask = TWinFolderSystem::LogicalDrives();
         for (auto& [letter, fake] : Fakes)
             if (fake.present) mask |= 1u << (letter - 'A');
         return mask;
     }
-    UINT PlatformDriveType(const std::string& root) override
+    unsigned DriveType(const std::string& root) override
     {
         auto it = Fakes.find(root[0]);
-        return it != Fakes.end() && it->second.type ? it->second.type : TDirTree::PlatformDriveType(root);
+        return it != Fakes.end() && it->second.type ? it->second.type : TWinFolderSystem::DriveType(root);
     }
-    bool PlatformVolumeInfo(const std::string& root, std::string& name, DWORD& serial) override
+    bool VolumeInfo(const std::string& root, std::string& name, unsigned long& serial) override
     {
         auto it = Fakes.find(root[0]);
-        if (it == Fakes.end() || !it->second.volumeFaked) return TDirTree::PlatformVolumeInfo(root, name, serial);
+        if (it == Fakes.end() || !it->second.volumeFaked) return TWinFolderSystem::VolumeInfo(root, name, serial);
         name = it->second.label;
         serial = it->second.serial;
         return it->second.readable;
+    }
+};
+
+class TTestTree : public TDirTree {
+public:
+    explicit TTestTree(TComponent* AOwner) : TDirTree(AOwner, std::make_unique<TFakeDrives>()) {}
+    using TDirTree::FindPathNode;
+    using TDirTree::Model;
+    using TDirTree::ReadDrives;
+    using TDirTree::ShareOverlayIndex;
+    using TDirTree::TreeClick;
+
+    int InChildCallback = 0;  // while the tree view asks a row's expand button
+
+protected:
+    bool NodeHasChildren(TTreeNode* node) override
+    {
+        ++InChildCallback;
+        bool has = TDirTree::NodeHasChildren(node);
+        --InChildCallback;
+        return has;
     }
 };
 
@@ -153,6 +169,14 @@ inline void Pump()
     }
 }
 
+// Paints the window, lets the rows follow what the paint probed, and paints what that changed.
+inline void Paint(HWND wnd)
+{
+    UpdateWindow(wnd);
+    Pump();
+    UpdateWindow(wnd);
+}
+
 inline std::vector<std::string> Captions(TTreeNode* parent)
 {
     std::vector<std::string> result;
@@ -215,7 +239,7 @@ inline void ShowAtTop(TDirTree* tree, TTreeNode* node)
     for (HTREEITEM item = TreeView_GetRoot(wnd); item && item != node->ItemId(); item = TreeView_GetNextVisible(wnd, item))
         ++row;
     SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
-    UpdateWindow(wnd);
+    Paint(wnd);
 }
 
 // The tree's client area as the screen shows it.
@@ -313,7 +337,7 @@ inline void ForEachShownRow(TDirTree* tree, const std::function<void(const TClie
     GetClientRect(wnd, &client);
     SendMessageA(wnd, WM_VSCROLL, SB_TOP, 0);
     for (HTREEITEM top = TreeView_GetFirstVisible(wnd);;) {
-        UpdateWindow(wnd);
+        Paint(wnd);
         TClientPixels shot = Capture(wnd);
         for (HTREEITEM item = top; item; item = TreeView_GetNextVisible(wnd, item)) {
             RECT rc{};

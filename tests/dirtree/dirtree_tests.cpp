@@ -15,7 +15,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
     EXPECT_EQ(DrivePaths(tree), PlatformDriveRoots());
     ASSERT_NE(Node(Root(R)), nullptr);
-    EXPECT_EQ(tree->KnownDrives() & (1u << (R - 'A')), 1u << (R - 'A'));
+    EXPECT_EQ(tree->Model().KnownDrives & (1u << (R - 'A')), 1u << (R - 'A'));
 
     // Empty path: an error for the caller and nothing changes; "?" changes nothing.
     try {
@@ -34,7 +34,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     ASSERT_NE(tree->Selected(), nullptr);
     EXPECT_EQ(tree->Selected()->Text(), "MixedCase");
     EXPECT_EQ(tree->SelectedPath(), Root(R) + "MIXEDCASE\\");
-    EXPECT_EQ(tree->LastPaths(R), Root(R) + "MIXEDCASE\\");
+    EXPECT_EQ(tree->Model().LastPath(R), Root(R) + "MIXEDCASE\\");
     // The target's own sub-folders were read.
     EXPECT_EQ(Captions(tree->Selected()), std::vector<std::string>({"deep"}));
     // Searches below it use the file system's spelling; a plain folder shows the folder icons.
@@ -53,11 +53,6 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
         if (n == "alpha" || n == "Beta" || n == "gamma") abc.push_back(n);
     EXPECT_EQ(abc, std::vector<std::string>({"alpha", "Beta", "gamma"}));
     EXPECT_NE(std::find(names.begin(), names.end(), "RECYCLED"), names.end());
-    tree->ProbeChildren(r);
-    TTreeNode* bin = Node(Root(R) + "RECYCLED\\");
-    ASSERT_NE(bin, nullptr);
-    EXPECT_FALSE(bin->HasChildren());  // OLD is below the bin
-    EXPECT_TRUE(IsPlaceholderOnly(Node(Root(R) + "BACKUP\\")));
     tree->OpenPath(Root(R) + "BACKUP\\RECYCLED\\OLD");
     EXPECT_EQ(tree->SelectedPath(), Root(R));  // OLD is not in the tree: the selection stays
     ASSERT_NE(Node(Root(R) + "BACKUP\\RECYCLED\\"), nullptr);
@@ -83,7 +78,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { late.push_back(path); };
     form->Show();
     deep->MakeVisible();
-    UpdateWindow(tree->Handle());
+    Paint(tree->Handle());
     tree->OnAddDir = nullptr;
     EXPECT_TRUE(late.empty());
     EXPECT_TRUE(IsPlaceholderOnly(deep));
@@ -94,18 +89,12 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     deep->Expand();
     EXPECT_EQ(Captions(deep), std::vector<std::string>({"deeper"}));
 
-    // A selection made while changes are locked is reported once, when the last lock goes.
+    // A selection is reported and remembered for its drive; the arrow keys move it like any other move.
     std::vector<TTreeNode*> reported;
     tree->OnChange = [&](TObject*, TTreeNode* n) { reported.push_back(n); };
-    tree->LockChange();
-    tree->LockChange();
     tree->OpenPath(Root(R) + "gamma");
-    tree->UnlockChange();
-    EXPECT_TRUE(reported.empty());
-    tree->UnlockChange();
     EXPECT_EQ(reported, std::vector<TTreeNode*>{Node(Root(R) + "GAMMA\\")});
-    EXPECT_EQ(tree->LastPaths(R), Root(R) + "GAMMA\\");
-    // The arrow keys move the selection and report it like any other move.
+    EXPECT_EQ(tree->Model().LastPath(R), Root(R) + "GAMMA\\");
     tree->OpenPath(Root(R) + "alpha");
     reported.clear();
     SendMessageA(tree->Handle(), WM_KEYDOWN, VK_DOWN, 1);
@@ -166,7 +155,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     tree->OnAddDir = [&](TObject*, const std::string& path, bool& add) {
         if (path.size() > 3 && path[0] == R) add = false;
     };
-    tree->ReadSubDirs(Node(Root(R)));
+    tree->OpenPath(Root(R));
     EXPECT_FALSE(Node(Root(R))->HasChildren());
 
     // OnAddDir refusing a drive root leaves that drive without a node.
@@ -203,7 +192,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     };
     TTreeNode* beta = Node(Root(R) + "BETA\\");
     ASSERT_NE(beta, nullptr);
-    tree->ReadSubDirs(beta);
+    tree->OpenPath(Root(R) + "beta");
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls[0], std::make_pair(Root(R) + "BETA\\", true));
     EXPECT_FALSE(calls.back().second);
@@ -211,28 +200,24 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ZETA\\"))->Data, &marker[0]);
     EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ETA\\"))->Data, nullptr);
     tree->OnFindDir = nullptr;
-    tree->ResetNode(Node(Root(R) + "GAMMA\\"));
-    tree->ReadSubDirs(Node(Root(R) + "GAMMA\\"));
+    tree->OpenPath(Root(R) + "gamma");
     for (TTreeNode* c = Node(Root(R) + "GAMMA\\")->GetFirstChild(); c; c = c->GetNextSibling())
         EXPECT_EQ(TDirTree::EntryOf(c)->Data, nullptr);
-    // Probed when its row is shown or directly, a folder keeps the Data the handler gave it.
+    // Probed when its row is shown, a folder keeps the Data the handler gave it.
     form->Show();
     beta->Expand();
     Node(Root(R) + "BETA\\ZETA\\")->MakeVisible();
-    UpdateWindow(tree->Handle());
-    EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ZETA\\"))->Data, &marker[0]);
-    tree->ProbeChildren(beta);
+    Paint(tree->Handle());
     EXPECT_EQ(TDirTree::EntryOf(Node(Root(R) + "BETA\\ZETA\\"))->Data, &marker[0]);
     form->Hide();
 
     // Every exit of a disk probe puts the caller's critical-error mode back, exits by exception too.
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
     tree->OnAddDir = [](TObject*, const std::string&, bool&) { throw Exception("refused"); };
-    EXPECT_THROW(tree->ReadSubDirs(Node(Root(R) + "MIXEDCASE\\")), Exception);
+    EXPECT_THROW(tree->OpenPath(Root(R) + "MixedCase"), Exception);
     EXPECT_EQ(SetErrorMode(SEM_NOOPENFILEERRORBOX), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
     tree->OnAddDir = nullptr;
     tree->OpenPath("Q:\\surely\\missing");
-    tree->GetDriveMask();
     EXPECT_EQ(SetErrorMode(0), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
 
     // A folder of thousands, opened by its button: once a row has been shown its expand button and its
@@ -244,6 +229,15 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     form->SetPosition(poScreenCenter);
     form->Show();
     HWND wnd = tree->Handle();
+    // No row comes or goes while the tree view asks for a row's expand button, which it does while it paints,
+    // opens or deletes rows: the rows follow the probe once it has its answer.
+    int rowChanges = 0, rowChangesInCallback = 0;
+    TWindowHook rows;
+    rows.Install(wnd, [&](UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == TVM_INSERTITEMA || msg == TVM_INSERTITEMW || msg == TVM_DELETEITEM)
+            ++(tree->InChildCallback ? rowChangesInCallback : rowChanges);
+        return false;
+    });
     auto openMany = [&] {
         tree->OpenPath(Many.Path);
         TTreeNode* many = Node(Many.Path);
@@ -343,7 +337,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     TTreeNode* bin = Node(Many.Path + "RECYCLER\\");
     ASSERT_NE(bin, nullptr);
     bin->MakeVisible();
-    UpdateWindow(wnd);
+    Paint(wnd);
     EXPECT_TRUE(DrawsButton(Capture(wnd), tree, bin));
     EXPECT_TRUE(IsPlaceholderOnly(bin));
     tree->SetGoBelowRecycleBin(false);
@@ -415,6 +409,10 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     EXPECT_EQ(addCalls.size(), atRequest);
     tree->OnAddDir = nullptr;
 
+    rows.Remove();
+    EXPECT_EQ(rowChangesInCallback, 0);
+    EXPECT_GT(rowChanges, 0);
+
     // A tree without a window has nothing to read the drives into: it stays empty and gets no window.
     TTestTree loose(nullptr);
     loose.ReadDrives();
@@ -429,7 +427,6 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
     tree->OnChange = [&](TObject*, TTreeNode*) { ++changes; };
     tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { added.push_back(path); };
     ASSERT_FALSE(InMask(S));
-    EXPECT_EQ(tree->OwnerWindow(), form->Handle());
 
     // No drive changed: the notification still ends with the selection-change report.
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
@@ -470,7 +467,7 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
     STEP("done");
     ASSERT_NE(Node(Root(S)), nullptr);
     EXPECT_EQ(Node(Root(S))->Text(), "(" + std::string(1, S) + ":)");
-    EXPECT_EQ(tree->VolumeSerials(S), -1);
+    EXPECT_EQ(tree->Model().RecordedSerial(S), -1);
     EXPECT_TRUE(IsPlaceholderOnly(Node(Root(S))));
     EXPECT_EQ(Node(Root(R)), nullptr);
     EXPECT_EQ(Node("C:\\"), nullptr);
@@ -495,7 +492,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     TTreeNode* r = Node(Root(R));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Text(), "TAPES (" + std::string(1, R) + ":)");
-    EXPECT_EQ(tree->VolumeSerials(R), 0x1111);
+    EXPECT_EQ(tree->Model().RecordedSerial(R), 0x1111);
 
     tree->OpenPath(Root(R) + "gamma");
     TTreeNode* gamma = Node(Root(R) + "GAMMA\\");
@@ -518,7 +515,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     EXPECT_GT(deleted, 0);
     r = Node(Root(R));
     EXPECT_EQ(r->Text(), " (" + std::string(1, R) + ":)");
-    EXPECT_EQ(tree->VolumeSerials(R), 0x2222);
+    EXPECT_EQ(tree->Model().RecordedSerial(R), 0x2222);
     EXPECT_TRUE(IsPlaceholderOnly(r));
     ASSERT_FALSE(changed.empty());
     EXPECT_EQ(changed.back(), r);
@@ -534,7 +531,7 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     tree->OnFindDir = [](TObject*, const std::string&, TDirRec&, int& result, bool) { result = ERROR_NOT_READY; };
     STEP("device notice");
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-    EXPECT_EQ(tree->VolumeSerials(R), -1);
+    EXPECT_EQ(tree->Model().RecordedSerial(R), -1);
     EXPECT_EQ(Node(Root(R))->Text(), "(" + std::string(1, R) + ":)");
     EXPECT_FALSE(Node(Root(R))->HasChildren());
     tree->OnFindDir = nullptr;
@@ -545,11 +542,11 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     TTreeNode* s = Node(Root(S));
     ASSERT_NE(s, nullptr);
     EXPECT_TRUE(IsPlaceholderOnly(s));
-    EXPECT_EQ(tree->VolumeSerials(S), 0);
+    EXPECT_EQ(tree->Model().RecordedSerial(S), 0);
     changed.clear();
     STEP("removable selected");
     tree->SetSelected(s);
-    EXPECT_EQ(tree->VolumeSerials(S), 0x4444);
+    EXPECT_EQ(tree->Model().RecordedSerial(S), 0x4444);
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0], Node(Root(S)));
     Fakes.clear();
@@ -602,7 +599,6 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     tree->SetAcceptDropFiles(true);
     EXPECT_FALSE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     tree->SetDesigning(false);
-    tree->ProbeChildren(nullptr);
     tree->SetAcceptDropFiles(true);
     EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_EQ(SendMessageA(tree->Handle(), WM_DROPFILES, makeDrop(on), 0), 0) << "a handled drop answers 0";
@@ -623,7 +619,6 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
     EXPECT_TRUE(tree->AcceptDropFiles());
     EXPECT_TRUE(GetWindowLongA(tree->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    EXPECT_EQ(tree->OwnerWindow(), form->Handle());
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     EXPECT_EQ(form->OwnerDeviceChanges, 0);
 
@@ -653,6 +648,7 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
 
 TEST(FolderSortKey, KeysOrderNamesAsTheLocaleComparesThemAtAnyLength)
 {
+    TWinFolderSystem system;
     // Keys of names this long overflow the first buffer and are made through the second request.
     const std::string run(700, 'a');
     const std::vector<std::string> names = {"beta", "Alpha", "alpha2", "ALPHA", "b", "\xC4rger", "zeta",
@@ -660,9 +656,9 @@ TEST(FolderSortKey, KeysOrderNamesAsTheLocaleComparesThemAtAnyLength)
     auto sign = [](int v) { return (v > 0) - (v < 0); };
     for (const std::string& x : names)
         for (const std::string& y : names)
-            EXPECT_EQ(sign(FolderSortKey(x).compare(FolderSortKey(y))), sign(lstrcmpiA(x.c_str(), y.c_str())))
+            EXPECT_EQ(sign(system.SortKey(x).compare(system.SortKey(y))), sign(lstrcmpiA(x.c_str(), y.c_str())))
                 << x.substr(0, 12) << " / " << y.substr(0, 12) << " (" << x.size() << ", " << y.size() << ")";
-    EXPECT_GT(FolderSortKey(run + "b").size(), 1024u) << "the long names must take the second request";
+    EXPECT_GT(system.SortKey(run + "b").size(), 1024u) << "the long names must take the second request";
 }
 
 }  // namespace
