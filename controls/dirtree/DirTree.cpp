@@ -49,11 +49,10 @@ bool TWinFolderSystem::VolumeInfo(const std::string& root, std::string& name, un
 {
     char volume[24] = {};
     char fs[499] = {};
-    DWORD maxLen = 0, flags = 0, number = 0;
+    DWORD maxLen = 0, flags = 0;
     serial = 0;
-    if (!GetVolumeInformationA(root.c_str(), volume, sizeof volume, &number, &maxLen, &flags, fs, sizeof fs))
+    if (!GetVolumeInformationA(root.c_str(), volume, sizeof volume, &serial, &maxLen, &flags, fs, sizeof fs))
         return false;
-    serial = number;
     name = volume;
     return true;
 }
@@ -69,21 +68,14 @@ int TWinFolderSystem::FindStep(const std::string& folder, TDirRec& rec, bool fir
 {
     TCriticalErrorsOff quiet;
     WIN32_FIND_DATAA fd;
-    bool ok;
-    if (first) {
-        HANDLE h = FindFirstFileA((folder + "*.*").c_str(), &fd);
-        ok = h != INVALID_HANDLE_VALUE;
-        if (ok) rec.FindHandle = h;
-    } else {
-        ok = FindNextFileA(rec.FindHandle, &fd) != FALSE;
-    }
-    if (!ok) {
+    HANDLE h = first ? FindFirstFileA((folder + "*.*").c_str(), &fd) : rec.FindHandle;
+    if (h == INVALID_HANDLE_VALUE || (!first && !FindNextFileA(h, &fd))) {
         DWORD err = GetLastError();
         return err ? static_cast<int>(err) : ERROR_NO_MORE_FILES;
     }
+    rec.FindHandle = h;
     rec.Attr = static_cast<int>(fd.dwFileAttributes);
     rec.Name = fd.cFileName;
-    rec.FindData = TFindData{fd.dwFileAttributes, fd.cFileName};
     return 0;
 }
 
@@ -142,15 +134,15 @@ TDirTree::TDirTree(TComponent* AOwner, std::unique_ptr<TFolderSystem> system)
 {
     char buf[MAX_PATH];
     UINT n = GetWindowsDirectoryA(buf, MAX_PATH);
-    FWindowsDir = AddBackslash(n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string());
+    const std::string windowsDir = AddBackslash(n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string());
     SHFILEINFOA sfi{};
     auto sys = reinterpret_cast<HIMAGELIST>(
-        SHGetFileInfoA(FWindowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+        SHGetFileInfoA(windowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     FImageList->SetHandle(sys, true);
     SetImages(FImageList.get());
     FClosedFolderIcon = sfi.iIcon;
     sfi = SHFILEINFOA{};
-    SHGetFileInfoA(FWindowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+    SHGetFileInfoA(windowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
     FOpenFolderIcon = sfi.iIcon;
 
     OnDeletion = [this](TObject*, TTreeNode* node) { NodeDeletion(node); };
@@ -194,14 +186,6 @@ void TDirTree::Loaded()
 
 // --- drives ---
 
-void TDirTree::GiveDriveChildren(TTreeNode* node, const std::string& root)
-{
-    if (FModel.ProbesDrive(root))
-        ProbeSubDirs(node);
-    else
-        AddChild(node, "");
-}
-
 void TDirTree::ReadDrives()
 {
     if (!HandleAllocated() || Loading()) return;
@@ -220,12 +204,13 @@ void TDirTree::ReadDrives()
         if (!((mask >> i) & 1u)) continue;
         std::string root = DriveRoot(static_cast<char>('A' + i));
         if (!FModel.AcceptDirPath(root)) continue;
-        GiveDriveChildren(AddDriveNode(root, false), root);
+        AddDriveNode(root, false);
     }
 }
 
-// A drive's node, appended or, inOrder, inserted before the first drive of a later letter.
-TTreeNode* TDirTree::AddDriveNode(const std::string& root, bool inOrder)
+// A drive's node, appended or, inOrder, inserted before the first drive of a later letter; with a placeholder
+// when it is not probed.
+void TDirTree::AddDriveNode(const std::string& root, bool inOrder)
 {
     std::string r = AddBackslash(root);
     const char letter = r[0];
@@ -242,18 +227,22 @@ TTreeNode* TDirTree::AddDriveNode(const std::string& root, bool inOrder)
     // A removable drive keeps the shell's name so that building the tree never reads its medium.
     node->SetText(FSystem->DriveType(DriveRoot(letter)) == kDriveRemovable ? std::string(sfi.szDisplayName)
                                                                            : FModel.DriveLabel(letter));
-    AttachEntry(node, r);
+    AttachEntry(node, r, nullptr);
     SetNodeIcons(node, sfi.iIcon);
-    return node;
+    if (FModel.ProbesDrive(r))
+        ProbeSubDirs(node);
+    else
+        AddChild(node, "");
 }
 
 // --- entries and icons ---
 
-void TDirTree::AttachEntry(TTreeNode* node, const std::string& path)
+void TDirTree::AttachEntry(TTreeNode* node, const std::string& diskPath, void* data)
 {
     auto entry = new TDirEntry;
-    entry->Path = FModel.Upper(path);
-    entry->DiskPath = path;
+    entry->Path = FModel.Upper(diskPath);
+    entry->DiskPath = diskPath;
+    entry->Data = data;
     node->SetData(entry);
     if (FShowShareOverlay) node->SetOverlayIndex(ShareOverlayIndex(node));
 }
@@ -299,7 +288,7 @@ void TDirTree::ClearTree()
         for (TTreeNode* node : AllNodes()) FreeEntry(node);
         ClearNodes();
     }
-    if (FChangeLock == 0) SelectionChanged(Selected());
+    if (FChangeLock == 0) Change(Selected());
 }
 
 // --- folder reading ---
@@ -313,13 +302,6 @@ void TDirTree::ReadSubDirs(TTreeNode* node)
     for (const TFoundDir& dir : FModel.ReadFolder(*e)) AddFolderNode(node, dir);
 }
 
-int TDirTree::ShellIcon(const std::string& path)
-{
-    SHFILEINFOA sfi{};
-    SHGetFileInfoA(path.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-    return sfi.iIcon;
-}
-
 // A folder just found by a search: its name is the file system's spelling already, and only a folder marked
 // read-only or system can carry an icon of its own (desktop.ini); any other gets the plain folder icon
 // without asking the shell, which reads the whole parent folder per question under some file systems.
@@ -327,16 +309,16 @@ TTreeNode* TDirTree::AddFolderNode(TTreeNode* parent, const TFoundDir& dir)
 {
     TDirEntry* pe = EntryOf(parent);
     const std::string diskPath = pe->DiskPath + dir.Name + "\\";
-    const int icon =
-        dir.Attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM) ? ShellIcon(diskPath) : FClosedFolderIcon;
+    SHFILEINFOA sfi{};
+    sfi.iIcon = FClosedFolderIcon;
+    if (dir.Attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM))
+        SHGetFileInfoA(diskPath.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
+    const int icon = sfi.iIcon;
     // The icons go in with the node (SetNodeIcons then finds them set; the shell's open icon of any other is
     // asked for there), and the tree view asks NodeHasChildren for its expand button.
     TTreeNode* node = AddChild(parent, dir.Name, icon, icon == FClosedFolderIcon ? FOpenFolderIcon : -1, true);
-    AttachEntry(node, pe->Path + dir.Name + "\\");
-    TDirEntry* e = EntryOf(node);
-    e->DiskPath = diskPath;
-    e->Data = dir.Data;
-    e->ProbedRound = pe->ProbeRound;
+    AttachEntry(node, diskPath, dir.Data);
+    EntryOf(node)->ProbedRound = pe->ProbeRound;
     SetNodeIcons(node, icon);
     return node;
 }
@@ -354,12 +336,6 @@ void TDirTree::ProbeSubDirs(TTreeNode* node)
     if (FModel.HasAcceptedSubDir(*e, true)) AddChild(node, "");
 }
 
-void TDirTree::ProbeChildren(TTreeNode* node)
-{
-    if (Designing() || !node) return;
-    for (TTreeNode* child = node->GetFirstChild(); child; child = child->GetNextSibling()) ProbeSubDirs(child);
-}
-
 // The tree view asks for a folder row's expand button when it shows the row. A probe due since the parent's
 // last expansion runs now, for this one folder: opening a folder of thousands of sub-folders searches only
 // the rows on screen. The answer is the probe's; the rows follow once the tree view's callback is over,
@@ -370,9 +346,9 @@ bool TDirTree::NodeHasChildren(TTreeNode* node)
     if (e && !Designing() && TDirTreeModel::TakeDueProbe(*e, EntryOf(node->Parent()))) {
         // The probe that expansion would have made with no handler assigned.
         e->ProbeFound = FModel.HasAcceptedSubDir(*e, false);
-        if (e->ProbeFound != node->HasChildren()) {
-            if (!e->RowsPending && FPendingRows.empty()) PostMessageA(FHandle, CM_FIXROWS, 0, 0);
-            if (!e->RowsPending) FPendingRows.push_back(node);
+        if (e->ProbeFound != node->HasChildren() && !e->RowsPending) {
+            if (FPendingRows.empty()) PostMessageA(FHandle, CM_FIXROWS, 0, 0);
+            FPendingRows.push_back(node);
             e->RowsPending = true;
         }
     }
@@ -468,14 +444,15 @@ bool TDirTree::CanExpand(TTreeNode* node)
         // A handler that sees the probes sees them at the expansion, as ever; otherwise each child is probed
         // when its row is next displayed (NodeHasChildren).
         if (FModel.ProbesAtExpansion())
-            ProbeChildren(node);
+            for (TTreeNode* child = node ? node->GetFirstChild() : nullptr; child; child = child->GetNextSibling())
+                ProbeSubDirs(child);
         else if (TDirEntry* e = EntryOf(node))
             ++e->ProbeRound;
     }
     return TCustomTreeView::CanExpand(node);
 }
 
-void TDirTree::SelectionChanged(TTreeNode* node)
+void TDirTree::Change(TTreeNode* node)
 {
     if (Destroying() || FChangeLock != 0) return;
     if (TDirEntry* e = EntryOf(node)) {
@@ -490,11 +467,6 @@ void TDirTree::SelectionChanged(TTreeNode* node)
     TCustomTreeView::Change(node);
 }
 
-void TDirTree::Change(TTreeNode* node)
-{
-    SelectionChanged(node);
-}
-
 void TDirTree::TreeClick()
 {
     TTreeNode* node = Selected();
@@ -502,7 +474,7 @@ void TDirTree::TreeClick()
     if (!e) return;
     int serial;
     if (FModel.MediumChanged(e->Path[0], serial))
-        SelectionChanged(node);  // the medium changed: refresh instead of reporting the click
+        Change(node);  // the medium changed: refresh instead of reporting the click
     else
         TCustomTreeView::TreeClick();
 }
@@ -556,7 +528,7 @@ void TDirTree::Reload()
                 TChangeLock lock(FChangeLock);
                 SetSelected(chosen);
             }
-            SelectionChanged(chosen);
+            Change(chosen);
         }
     } catch (...) {
         // the last fallback never fails the property change
@@ -612,13 +584,12 @@ bool TDirTree::UpdateDrives()
         }
         for (int i = 0; i < 26; ++i) {
             if (!((mask >> i) & 1u) || ((known >> i) & 1u)) continue;
-            std::string root = DriveRoot(static_cast<char>('A' + i));
-            GiveDriveChildren(AddDriveNode(root, true), root);
+            AddDriveNode(DriveRoot(static_cast<char>('A' + i)), true);
             changed = true;
         }
         FModel.KnownDrives = mask;
     }
-    if (changed) SelectionChanged(Selected());
+    if (changed) Change(Selected());
     return changed;
 }
 
@@ -698,28 +669,22 @@ void TDirTree::DropFiles(HDROP drop)
 {
     // Without the setting no drop was registered, so the handle is not the shell's to us: leave it alone.
     if (!FAcceptDropFiles) return;
-    bool finished = false;
-    TFinally release([&] {
-        if (!finished) DragFinish(drop);
-    });
     POINT pt{};
-    if (!DragQueryPoint(drop, &pt)) return;
-    TTreeNode* node = GetNodeAt(pt.x, pt.y);
-    SetDropTarget(node);
-    if (!node) return;
-    TFinally unmark([&] { SetDropTarget(nullptr); });
-    FDroppedFiles.clear();
-    UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < n; ++i) {
-        // Ask for each name's length first: a fixed buffer would cut long paths.
-        UINT len = DragQueryFileA(drop, i, nullptr, 0);
-        std::string name(len + 1, '\0');
-        len = DragQueryFileA(drop, i, name.data(), len + 1);
-        name.resize(len);
-        FDroppedFiles.push_back(name);
+    TTreeNode* node = nullptr;
+    if (DragQueryPoint(drop, &pt)) SetDropTarget(node = GetNodeAt(pt.x, pt.y));
+    if (node) {
+        FDroppedFiles.clear();
+        UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            // Ask for each name's length first: a fixed buffer would cut long paths.
+            std::string name(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+            name.resize(DragQueryFileA(drop, i, name.data(), static_cast<UINT>(name.size())));
+            FDroppedFiles.push_back(name);
+        }
     }
     DragFinish(drop);
-    finished = true;
+    if (!node) return;
+    TFinally unmark([&] { SetDropTarget(nullptr); });
     if (OnDropFiles) {
         TShiftState shift = 0;
         if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
@@ -735,8 +700,10 @@ void TDirTree::DropFiles(HDROP drop)
 void TDirTree::CreateWnd()
 {
     TCustomTreeView::CreateWnd();
-    if (!Designing()) HookOwner();
-    if (Designing()) ReadDrives();
+    if (Designing())
+        ReadDrives();
+    else
+        HookOwner();
     if (FRestorePending) {
         FRestorePending = false;
         // A re-created window at run time gets its drive nodes back as well.
@@ -777,7 +744,7 @@ void TDirTree::DeviceChange()
         TChangeLock lock(FChangeLock);
         if (!UpdateDrives()) CheckMediaChange();
     }
-    SelectionChanged(Selected());
+    Change(Selected());
 }
 
 void TDirTree::WndProc(TMessage& Message)

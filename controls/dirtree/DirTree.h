@@ -25,7 +25,6 @@ public:
     TComRef& operator=(const TComRef&) = delete;
     I* Get() const { return FPtr; }
     I* operator->() const { return FPtr; }
-    explicit operator bool() const { return FPtr != nullptr; }
     I** Put()
     {
         Reset();
@@ -138,18 +137,14 @@ private:
     TTreeNode* WalkPath(const std::string& upperPath, bool open);
     void ReadSubDirs(TTreeNode* node);
     void ProbeSubDirs(TTreeNode* node);
-    void ProbeChildren(TTreeNode* node);
     void FixPendingRows();
-    TTreeNode* AddDriveNode(const std::string& root, bool inOrder);
-    void GiveDriveChildren(TTreeNode* node, const std::string& root);
+    void AddDriveNode(const std::string& root, bool inOrder);
     TTreeNode* AddFolderNode(TTreeNode* parent, const TFoundDir& dir);
-    void AttachEntry(TTreeNode* node, const std::string& path);
+    void AttachEntry(TTreeNode* node, const std::string& diskPath, void* data);
     void SetNodeIcons(TTreeNode* node, int icon);
-    static int ShellIcon(const std::string& path);
     void NodeDeletion(TTreeNode* node);
     static void FreeEntry(TTreeNode* node);
     void ClearTree();
-    void SelectionChanged(TTreeNode* node);
     void ResetNode(TTreeNode* node);
     void RefreshDrive(TTreeNode* node, char letter, int serial);
     void Reload();
@@ -162,7 +157,6 @@ private:
 
     std::unique_ptr<TImageList> FImageList;
     int FClosedFolderIcon = 0, FOpenFolderIcon = 0;
-    std::string FWindowsDir;
     int FChangeLock = 0;
     TComRef<IShellFolder> FDrivesFolder;
     TStrings FDroppedFiles;

@@ -14,18 +14,11 @@ class TObject;
 // GetDriveType's codes that the tree treats apart.
 constexpr unsigned kDriveRemovable = 2, kDriveFixed = 3, kDriveRemote = 4, kDriveCDRom = 5;
 
-// The platform's answer for the last entry a search found.
-struct TFindData {
-    unsigned long FileAttributes = 0;
-    std::string FileName;
-};
-
 // One folder search; the searching operation owns it and lends it to OnFindDir.
 struct TDirRec {
     int Attr = 0;
     std::string Name;
     void* FindHandle = nullptr;
-    TFindData FindData;
     void* Data = nullptr;
 };
 
@@ -44,7 +37,7 @@ public:
     // The shell's name of a drive root; empty when it gives none.
     virtual std::string DisplayName(const std::string& root) = 0;
     // The first entry of folder (a path with its trailing backslash) or the next one of rec.FindHandle:
-    // 0 with rec's Attr, Name, FindHandle and FindData set, else the platform's error code.
+    // 0 with rec's Attr, Name and FindHandle set, else the platform's error code.
     virtual int FindStep(const std::string& folder, TDirRec& rec, bool first) = 0;
     virtual void FindClose(void* handle) = 0;
     // The locale's upper case, and a key that orders names as the locale compares them ignoring case.
@@ -67,11 +60,13 @@ struct TFolder {
     unsigned ProbedRound = 0;  // the parent's round of this folder's last probe
 };
 
-// A sub-folder that a read found and the filters accepted.
+// A sub-folder that a read found and the filters accepted: its name as the file system spells it, the Data
+// that OnFindDir left with it, its attributes and the locale's sort key of its name.
 struct TFoundDir {
-    std::string Name;  // as the file system spells it
-    void* Data;        // what OnFindDir left for it
+    std::string Name;
+    void* Data;
     int Attr;
+    std::string Key;
 };
 
 class TDirTreeModel {
@@ -85,8 +80,7 @@ public:
     bool FastLoad = false;
     TAddFileEvent OnAddDir;
     TFindDirEvent OnFindDir;
-    // The filtered drive mask the drive nodes were last built from.
-    unsigned KnownDrives = 0;
+    unsigned KnownDrives = 0;  // the filtered drive mask the drive nodes were last built from
 
     // The logical drives that DriveTypes lets through (bit 0 = A).
     unsigned DriveMask();
@@ -96,7 +90,6 @@ public:
 
     // A drive node's caption; records the volume's serial (-1 when unreadable) as the drive's.
     std::string DriveLabel(char letter);
-    int VolumeSerial(char letter);
     int RecordedSerial(char letter) const { return FVolumeSerials[LetterIndex(letter)]; }
     // Whether the drive's volume is no longer the one recorded; serial is what it reads now.
     bool MediumChanged(char letter, int& serial);
