@@ -4,13 +4,10 @@
 #include "app/RegWork.h"
 #include "app/TakeName.h"
 #include "app/aboutform.h"
-#include "app/form_rec.h"
 #include "controls/dirtree/DirTree.h"
 #include "controls/tray/OneInstance.h"
 #include "controls/tray/SysTray.h"
 #include "framework/Dialogs.h"
-
-TForm1* Form1 = nullptr;
 
 namespace {
 const char kDefaultFolder[] = "C:\\";
@@ -31,7 +28,6 @@ std::string ReadSetting(const std::string& name, const std::string& defaultValue
 
 TForm1::TForm1(TComponent* AOwner) : TForm(AOwner, "TFORM1")
 {
-    Form1 = this;
     Field("DirTree1", DirTree1);
     Field("Edit1", Edit1);
     Field("Edit2", Edit2);
@@ -208,18 +204,13 @@ void TForm1::StartTake(const std::string& folder, const std::string& base)
     const std::string dir = TakeFolder(folder);
     for (int attempt = 0; attempt < MaxTakeNumber; ++attempt) {
         const std::string path = FirstFreeTake(dir, base);
-        if (path.empty()) return;
-        TakeFileName = path;
-        int result = mrNone;
-        if (ShowRecordingWindow)
-            result = ShowRecordingWindow();
-        else if (Form2)
-            result = Form2->ShowModal();
+        if (path.empty() || !RecordTake) return;
+        const TTakeResult result = RecordTake(path);
         // Another program made that file since the search: the next free number. (Something else of that
         // name, such as a folder, cannot be recorded over: that is a take that could not start.)
-        if (result == TForm2::mrNameTaken && FileExists(path)) continue;
-        if ((result == TForm2::mrStartFailed || result == TForm2::mrNameTaken) && Form2)
-            ShowMessageBox("Recording could not start.\n\n" + Form2->StartFailure() + "\n\nNothing was saved.",
+        if (result.End == TTakeEnd::NameTaken && FileExists(path)) continue;
+        if (result.End == TTakeEnd::StartFailed || result.End == TTakeEnd::NameTaken)
+            ShowMessageBox("Recording could not start.\n\n" + result.Failure + "\n\nNothing was saved.",
                            Application->Title(), MB_OK | MB_ICONERROR);
         return;
     }

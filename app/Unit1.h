@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "app/TakeResult.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
@@ -26,9 +27,6 @@ public:
     TSingleInstance* SingleInstance1 = nullptr;
     TTrayIcon* TrayIcon = nullptr;
 
-    // Full path of the take being recorded; read by the recording window.
-    std::string TakeFileName;
-
     void FormCreate(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
     void FormCloseQuery(TObject* Sender, bool& CanClose);
@@ -48,9 +46,9 @@ public:
     // user when the take cannot start.
     void StartTake(const std::string& folder, const std::string& base);
 
-    // Runs the recording window for a take; when unset, the program's recording window is shown modally
-    // (tests put their own here).
-    std::function<int()> ShowRecordingWindow;
+    // Records one take into the path given and tells how it ended: the recording window's RecordTake, handed
+    // over at start-up (tests hand their own). Unset, a click on the icon starts no take.
+    std::function<TTakeResult(const std::string& path)> RecordTake;
 
     // Ends the program the way "&Quit" does, so the settings are written.
     void QuitProgram();
@@ -69,5 +67,3 @@ private:
     // Set only while the program itself ends: every other close request (Alt+F4, a close message) is refused.
     bool FQuitting = false;
 };
-
-extern TForm1* Form1;

@@ -2,15 +2,11 @@
 
 #include "app/RegWork.h"
 #include "app/TakeName.h"
-#include "app/Unit1.h"
 #include "framework/Dialogs.h"
 #include "framework/SysUtils.h"
 
-TForm2* Form2 = nullptr;
-
 TForm2::TForm2(TComponent* AOwner) : TForm(AOwner, "TFORM2")
 {
-    if (!Form2) Form2 = this;
     Field("Image1", Image1);
     Field("LCDLabel1", LCDLabel1);
     Field("HbtnCancel", HbtnCancel);
@@ -31,10 +27,18 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner, "TFORM2")
 TForm2::~TForm2()
 {
     BeforeDestruction();  // FormDestroy frees the meter bitmap, a member of this class
-    if (Form2 == this) Form2 = nullptr;
 }
 
-std::string TForm2::TakeFileName() const { return Form1 ? Form1->TakeFileName : std::string(); }
+TTakeResult TForm2::RecordTake(const std::string& path)
+{
+    FTakeFileName = path;
+    switch (ShowModal()) {
+    case mrStartFailed: return {TTakeEnd::StartFailed, FStartFailure};
+    case mrNameTaken: return {TTakeEnd::NameTaken, FStartFailure};
+    case mrCancel: return {TTakeEnd::Cancelled, {}};
+    default: return {TTakeEnd::Kept, {}};
+    }
+}
 
 void TForm2::FormCreate(TObject* Sender)
 {
@@ -57,7 +61,7 @@ void TForm2::ShowMeterImage(int index)
     if (index >= 0 && index < kMeterImages) {
         MeterBitmap->SetSize(ImageList1->Width(), ImageList1->Height());
         ImageList1->Draw(MeterBitmap->Canvas(), 0, 0, index);
-        MeterImage = index;
+        FMeterImage = index;
     }
     Image2->Picture().Assign(*MeterBitmap);
 }
@@ -70,7 +74,7 @@ void TForm2::FormShow(TObject* Sender)
     PreviousLevel = kInitialMeterLevel;
     LCDLabel1->SetCaption("00:00");
     ShowMeterImage(0);
-    const std::string path = TakeFileName();
+    const std::string& path = FTakeFileName;
     SetCaption("Recording " + path);
     TRecorder& recorder = Audio1->Recorder();
     try {
@@ -116,7 +120,7 @@ void TForm2::EndBrokenTake(TRecordFault fault)
     TRecorder& recorder = Audio1->Recorder();
     const std::string cause = Audio1->ErrorMessage();
     recorder.StopRecording();
-    const std::string path = TakeFileName();
+    const std::string& path = FTakeFileName;
     const std::uint64_t bytes = recorder.RecordedBytes();
     const WAVEFORMATEX* format = recorder.WaveFormat();
     if (bytes == 0 || !format || !format->nAvgBytesPerSec) {
@@ -188,7 +192,8 @@ void TForm2::HBtnStopClick(TObject* Sender)
 void TForm2::HbtnCancelClick(TObject* Sender)
 {
     HBtnStopClick(Sender);
-    const std::string path = TakeFileName();
+    SetModalResult(mrCancel);
+    const std::string& path = FTakeFileName;
     if (FileExists(path) && !DeleteFileA(path.c_str())) {
         const int code = static_cast<int>(GetLastError());
         // Shown from here: raised through the button, it would skip the button's release and the next take

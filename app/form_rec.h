@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/TakeClock.h"
+#include "app/TakeResult.h"
 #include "audio/Audio.h"
 #include "controls/hemisphere/Hemibtn.h"
 #include "controls/lcd/LCD_Lab.h"
@@ -35,25 +36,20 @@ public:
     void HbtnCancelClick(TObject* Sender);
     void FormDestroy(TObject* Sender);
 
-    // The take being recorded (the main window's TakeFileName).
-    std::string TakeFileName() const;
-    // Why the last take could not start, in words for the user; empty when it started. The take launch shows
-    // it once this window is gone.
-    const std::string& StartFailure() const { return FStartFailure; }
-    // Modal results besides Stop's mrOk: the take could not start (mrAbort), or something of the take's name
-    // exists already (mrRetry: a file another program made since the name was chosen sends the launch on to
-    // the next free number). StartFailure tells why in both.
-    static constexpr TModalResult mrStartFailed = mrAbort, mrNameTaken = mrRetry;
+    // Records one take into path: shows the window modally until Stop or Cancel ends the take, or until it
+    // turns out that it cannot start.
+    TTakeResult RecordTake(const std::string& path);
+    // The take file; set by RecordTake, or by a test that shows the window without a modal loop.
+    void SetTakeFileName(const std::string& path) { FTakeFileName = path; }
+    // The meter image shown, -1 before the first.
+    int MeterImage() const { return FMeterImage; }
 
     void WndProc(TMessage& Message) override;
 
-    // State shared by the handlers; tests look at it.
-    TTakeClock Clock;
-    std::int32_t CurrentLevel = 0;
-    std::int32_t PreviousLevel = kInitialMeterLevel;
-    int MeterImage = -1;  // the image the meter shows
-
 private:
+    // Modal results besides Stop's mrOk and Cancel's mrCancel.
+    static constexpr TModalResult mrStartFailed = mrAbort, mrNameTaken = mrRetry;
+
     // Draws image index of the list into the meter bitmap and shows it; other indexes keep the picture.
     void ShowMeterImage(int index);
     // This tick's left and right peaks: the mixer's peak meter, or, where the mixer has none, the peak of the
@@ -65,11 +61,14 @@ private:
     // length, and the user is told; Stop or Cancel then end the take as always.
     void EndBrokenTake(TRecordFault fault);
 
+    TTakeClock Clock;
+    std::int32_t CurrentLevel = 0;
+    std::int32_t PreviousLevel = kInitialMeterLevel;
+    int FMeterImage = -1;
     std::unique_ptr<TBitmap> MeterBitmap;
     // Set by Stop and Cancel (and by a take that could not start): only they end a take, so only they may
     // close the window.
     bool FTakeEnded = false;
+    std::string FTakeFileName;
     std::string FStartFailure;
 };
-
-extern TForm2* Form2;

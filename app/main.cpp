@@ -23,11 +23,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         InitializeOneInstance();
         Application->SetTitle("Tape Wing");
         Application->ShowMainForm = false;
-        Application->CreateForm<TForm1>();
+        TForm1* options = Application->CreateForm<TForm1>();
         // A second copy has handed over to the first by now and only has to end.
         if (!(PreviousInstance() && PreviousInstance()->Found())) {
             Application->CreateForm<TAboutBox>();
-            Application->CreateForm<TForm2>();
+            TForm2* recording = Application->CreateForm<TForm2>();
+            options->RecordTake = [recording](const std::string& path) { return recording->RecordTake(path); };
         }
         Application->Run();
     } catch (const std::exception& e) {

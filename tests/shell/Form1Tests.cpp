@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "app/RegWork.h"
@@ -49,6 +52,11 @@ protected:
     {
         Form = Application->CreateForm<TForm1>();
         Form->TrayIcon->ShellNotify = [](DWORD, TNotifyIconData88&) { return TRUE; };
+        Form->RecordTake = [this](const std::string& path) {
+            Takes.push_back(path);
+            if (DuringTake) DuringTake();
+            return TTakeResult{};
+        };
     }
     void Touch(const std::string& name)
     {
@@ -90,6 +98,8 @@ protected:
 
     TForm1* Form = nullptr;
     std::string Folder;
+    std::vector<std::string> Takes;  // the paths handed to the recording window
+    std::function<void()> DuringTake;
 };
 
 }  // namespace
@@ -309,14 +319,8 @@ TEST_F(Form1Test, WhenEveryNumberIsTakenTheUserIsToldAndTheProgramGoesOn)
     Form->Edit1->SetText(Folder);
     Form->Edit2->SetText("record");
     // A click on the icon starts no take.
-    int windows = 0;
-    Form->ShowRecordingWindow = [&] {
-        ++windows;
-        return 1;
-    };
     Form->TrayIconClick(nullptr);
-    EXPECT_EQ(windows, 0);
-    EXPECT_EQ(Form->TakeFileName, "");
+    EXPECT_TRUE(Takes.empty());
     ASSERT_EQ(ShownMessages().size(), 1u);
     EXPECT_EQ(ShownMessages()[0].Text, "All 999 take numbers for the base name \"record\" are used in " + Folder +
                                            ".\n\nChoose another folder or base name in Options, or move some takes away.");
@@ -335,20 +339,15 @@ TEST_F(Form1Test, TheIconIsOffWhileTheFolderIsMissingIsSaidAndABadStoredBaseName
     Form->Edit2->SetText("twtest");
     bool enabledDuringMessage = true;
     WhenMessageShown() = [&] { enabledDuringMessage = Form->TrayIcon->Enabled(); };
-    int windows = 0;
-    Form->ShowRecordingWindow = [&] {
-        ++windows;
-        return 1;
-    };
     Form->TrayIconClick(nullptr);
     EXPECT_FALSE(enabledDuringMessage) << "a click during the message would start a second take";
-    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(Takes.size(), 1u);
     // A base name that never passed OK (edited in the registry) is refused before anything is created.
     Form->Edit1->SetText(Folder);
     Form->Edit2->SetText("..\\Escaped");
     ShownMessages().clear();
     Form->TrayIconClick(nullptr);
-    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(Takes.size(), 1u);
     ASSERT_EQ(ShownMessages().size(), 1u);
     EXPECT_NE(ShownMessages()[0].Text.find("character \\"), std::string::npos) << ShownMessages()[0].Text;
     EXPECT_TRUE(Form->TrayIcon->Enabled());
@@ -371,16 +370,10 @@ TEST_F(Form1Test, OnceTheWindowIsBeingDestroyedAClickOnTheIconStartsNoTake)
 {
     Create();
     Form->Edit1->SetText(Folder);
-    int takes = 0;
-    Form->ShowRecordingWindow = [&] {
-        ++takes;
-        return 1;
-    };
     Form->OnDestroy(Form);
     for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP})
         SendMessageA(Form->TrayIcon->NotifyWindow(), IconCallbackMessage, 1, m);
-    EXPECT_EQ(takes, 0);
-    EXPECT_EQ(Form->TakeFileName, "");
+    EXPECT_TRUE(Takes.empty());
 }
 
 TEST_F(Form1Test, ATakeDisablesTheIconWhileTheRecordingWindowIsUp)
@@ -388,14 +381,11 @@ TEST_F(Form1Test, ATakeDisablesTheIconWhileTheRecordingWindowIsUp)
     Create();
     Form->Edit1->SetText(Folder);
     bool enabledDuringTake = true;
-    Form->ShowRecordingWindow = [&] {
-        enabledDuringTake = Form->TrayIcon->Enabled();
-        return 1;
-    };
+    DuringTake = [&] { enabledDuringTake = Form->TrayIcon->Enabled(); };
     Form->TrayIconClick(nullptr);
     EXPECT_FALSE(enabledDuringTake);
     EXPECT_TRUE(Form->TrayIcon->Enabled());
-    EXPECT_EQ(Form->TakeFileName, Folder + "Record1.wav");
+    EXPECT_EQ(Takes, std::vector<std::string>{Folder + "Record1.wav"});
 }
 
 namespace {

@@ -66,6 +66,8 @@ UINT WINAPI NoInputs() { return 0; }
 constexpr TColor kUnlitBody = 0x6B4100;  // 0x00BBGGRR of (0, 65, 107)
 constexpr TColor kLitBody = 0xD1A78F;    // (143, 167, 209)
 
+TForm2* g_rec = nullptr;  // the window under test, for the timer callbacks that click in its modal loop
+
 class Form2Test : public testing::Test {
 protected:
     void SetUp() override
@@ -80,6 +82,8 @@ protected:
         Main->Edit1->SetText(Folder);
         Main->Edit2->SetText("Record");  // whatever the prefix's settings say
         Rec = Application->CreateForm<TForm2>();
+        Main->RecordTake = [this](const std::string& path) { return Rec->RecordTake(path); };
+        g_rec = Rec;
     }
     void TearDown() override
     {
@@ -92,7 +96,7 @@ protected:
     }
     void ShowFor(const std::string& name)
     {
-        Main->TakeFileName = Folder + name;
+        Rec->SetTakeFileName(Folder + name);
         Rec->Show();
     }
 
@@ -131,7 +135,7 @@ TEST_F(Form2Test, IsBuiltFromItsLayoutWithElevenMeterImages)
     // Meter image 0: ten dark segments behind 1-pixel black gaps.
     ASSERT_EQ(Rec->Image2->Picture().Bitmap().Width(), 51);
     ASSERT_EQ(Rec->Image2->Picture().Bitmap().Height(), 12);
-    EXPECT_EQ(Rec->MeterImage, 0);
+    EXPECT_EQ(Rec->MeterImage(), 0);
     EXPECT_EQ(MeterPixel(Rec, 0, 5), clBlack);
     EXPECT_EQ(MeterPixel(Rec, 5, 5), clBlack);
     for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), kUnlitBody) << s;
@@ -148,27 +152,22 @@ TEST_F(Form2Test, ShowingStartsATakeAndTheTimerDrivesClockAndMeter)
 
     // Silence from the null sink: the first reading is averaged with the starting level.
     Rec->Timer1->Tick();
-    EXPECT_EQ(Rec->MeterImage, 3);
+    EXPECT_EQ(Rec->MeterImage(), 3);
     for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), s < 3 ? kLitBody : kUnlitBody) << s;
     Rec->Timer1->Tick();
-    EXPECT_EQ(Rec->MeterImage, 0);
+    EXPECT_EQ(Rec->MeterImage(), 0);
     for (int i = 2; i < 25; ++i) Rec->Timer1->Tick();
     EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:02");
-    // A loud last reading lights the whole meter.
-    Rec->PreviousLevel = 32000;
-    Rec->Timer1->Tick();
-    EXPECT_EQ(Rec->MeterImage, 10);
-    EXPECT_EQ(MeterPixel(Rec, 47, 5), kLitBody);
-    ExpectMeterShows(Rec, 10);
 
     // Showing again starts from zero: clock, meter and the level the first reading is averaged with.
     Rec->HBtnStopClick(nullptr);
     Rec->Hide();
     ShowFor("Record2.wav");
     EXPECT_EQ(Rec->LCDLabel1->Caption(), "00:00");
-    EXPECT_EQ(Rec->MeterImage, 0);
+    EXPECT_EQ(Rec->MeterImage(), 0);
     for (int s = 0; s < 10; ++s) EXPECT_EQ(MeterPixel(Rec, 2 + 5 * s, 5), kUnlitBody) << s;
-    EXPECT_EQ(Rec->PreviousLevel, kInitialMeterLevel);
+    Rec->Timer1->Tick();
+    EXPECT_EQ(Rec->MeterImage(), 3);
 }
 
 TEST_F(Form2Test, StopKeepsAValidTakeAndCancelDeletesIt)
@@ -218,10 +217,9 @@ TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
 
     // The file cannot be created (a name the platform refuses, which only a hand-made setting could give).
     Rec->Audio1->SetAudioDeviceID(-1);
-    Main->TakeFileName = Folder + "bad?name1.wav";
-    EXPECT_EQ(Rec->ShowModal(), TForm2::mrStartFailed);
-    EXPECT_EQ(Rec->StartFailure().rfind("Cannot create file \"" + Folder + "bad?name1.wav\". ", 0), 0u)
-        << Rec->StartFailure();
+    const TTakeResult bad = Rec->RecordTake(Folder + "bad?name1.wav");
+    EXPECT_EQ(bad.End, TTakeEnd::StartFailed);
+    EXPECT_EQ(bad.Failure.rfind("Cannot create file \"" + Folder + "bad?name1.wav\". ", 0), 0u) << bad.Failure;
     EXPECT_FALSE(Rec->Timer1->Enabled());
 
     // The device stops before its first buffer: nothing was recorded, so it is told as a take that did not
@@ -256,7 +254,6 @@ TEST_F(Form2Test, AFileMadeByAnotherProgramSinceTheNameWasChosenIsNeverOverwritt
     };
     Main->TrayIconClick(nullptr);
     EXPECT_EQ(ReadAll(Folder + "Record1.wav").size(), 6u);
-    EXPECT_EQ(Main->TakeFileName, Folder + "Record2.wav");
     std::vector<std::uint8_t> wav = ReadAll(Folder + "Record2.wav");
     ASSERT_GE(wav.size(), 44u);
     EXPECT_EQ(U32(wav, 40), wav.size() - 44);
@@ -341,12 +338,21 @@ TEST_F(Form2Test, TheMeterReadsTheMixerOrElseTheLastBuffer)
     TRecorder::WaveInCallback(nullptr, WIM_OPEN, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
     deliver(16000);
     Rec->Timer1Timer(nullptr);
-    EXPECT_EQ(Rec->CurrentLevel, 16000);
-    EXPECT_EQ(Rec->MeterImage, 8);  // (16000 + 10000) / 2 / 1600
+    EXPECT_EQ(Rec->MeterImage(), 8);  // (16000 + 10000) / 2 / 1600
     deliver(-3200);
     Rec->Timer1Timer(nullptr);
-    EXPECT_EQ(Rec->CurrentLevel, 3200);
-    EXPECT_EQ(Rec->MeterImage, 6);  // (3200 + 16000) / 2 / 1600
+    EXPECT_EQ(Rec->MeterImage(), 6);  // (3200 + 16000) / 2 / 1600
+    // Two loud readings light the whole meter; two silent ones put it out.
+    for (std::int16_t peak : {32000, 32000, 0, 0}) {
+        if (peak == 0) {
+            EXPECT_EQ(Rec->MeterImage(), 10);
+            EXPECT_EQ(MeterPixel(Rec, 47, 5), kLitBody);
+            ExpectMeterShows(Rec, 10);
+        }
+        deliver(peak);
+        Rec->Timer1Timer(nullptr);
+    }
+    EXPECT_EQ(Rec->MeterImage(), 0);
     TRecorder::WaveInCallback(nullptr, WIM_CLOSE, reinterpret_cast<DWORD_PTR>(&rec), 0, 0);
     PumpMessages();
 
@@ -369,14 +375,15 @@ TEST_F(Form2Test, TheMeterReadsTheMixerOrElseTheLastBuffer)
     ASSERT_EQ(mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(mixer.Handle()), &d,
                                       MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
     Rec->Timer1Timer(nullptr);
-    EXPECT_EQ(Rec->CurrentLevel, static_cast<std::int32_t>((std::uint32_t(v[0]) + std::uint32_t(v[1])) / 2));
+    EXPECT_EQ(Rec->MeterImage(),
+              MeterIndex(static_cast<std::int32_t>((std::uint32_t(v[0]) + std::uint32_t(v[1])) / 2), 0));
 }
 
 // Clicks Stop from inside the modal loop, as a person would.
 VOID CALLBACK StopTake(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    if (Form2 && Form2->HBtnStop->OnClick) Form2->HBtnStop->OnClick(Form2->HBtnStop);
+    if (g_rec && g_rec->HBtnStop->OnClick) g_rec->HBtnStop->OnClick(g_rec->HBtnStop);
 }
 
 TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
@@ -391,7 +398,6 @@ TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
     EXPECT_FALSE(enabledDuringTake);
     EXPECT_TRUE(Main->TrayIcon->Enabled());
     EXPECT_FALSE(Rec->Visible());
-    EXPECT_EQ(Main->TakeFileName, Folder + "Record1.wav");
     EXPECT_GE(ReadAll(Folder + "Record1.wav").size(), 44u);
 }
 
@@ -399,7 +405,7 @@ TEST_F(Form2Test, ATrayClickRunsTheWindowModallyAndEnablesTheIconAfterwards)
 // button's handler through the window, as a person's does.
 void PressButton(THemisphereButton* button)
 {
-    HWND wnd = Form2->Handle();
+    HWND wnd = g_rec->Handle();
     const LPARAM at = MAKELPARAM(button->Left() + button->Width() / 2, button->Top() + button->Height() / 2);
     SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageA(wnd, WM_LBUTTONUP, 0, at);
@@ -411,7 +417,7 @@ VOID CALLBACK CancelUndeletableTake(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
     SetFileAttributesA(g_undeletable.c_str(), FILE_ATTRIBUTE_READONLY);
-    PressButton(Form2->HbtnCancel);
+    PressButton(g_rec->HbtnCancel);
 }
 
 TEST_F(Form2Test, CancelWithATakeThatCannotBeDeletedShowsTheErrorClosesAndKeepsTheFile)
@@ -446,9 +452,9 @@ VOID CALLBACK StopAfterCloseRequests(HWND, UINT, UINT_PTR id, DWORD)
     // Two more buffers (0.37 s of audio), however slowly a loaded machine captures.
     if (t.SizeBeforeStop < t.SizeAtClose + 2 * 32768 && GetTickCount() - t.ClosedAt < 10000) return;
     KillTimer(nullptr, id);
-    t.VisibleAfterClose = Form2->Visible() && IsWindowVisible(Form2->Handle());
-    t.TimerAfterClose = Form2->Timer1->Enabled();
-    if (Form2->HBtnStop->OnClick) Form2->HBtnStop->OnClick(Form2->HBtnStop);
+    t.VisibleAfterClose = g_rec->Visible() && IsWindowVisible(g_rec->Handle());
+    t.TimerAfterClose = g_rec->Timer1->Enabled();
+    if (g_rec->HBtnStop->OnClick) g_rec->HBtnStop->OnClick(g_rec->HBtnStop);
 }
 
 VOID CALLBACK RequestClose(HWND, UINT, UINT_PTR id, DWORD)
@@ -458,8 +464,8 @@ VOID CALLBACK RequestClose(HWND, UINT, UINT_PTR id, DWORD)
     KillTimer(nullptr, id);
     t.SizeAtClose = ReadAll(t.Path).size();
     t.ClosedAt = GetTickCount();
-    SendMessageA(Form2->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    PostMessageA(Form2->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(g_rec->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(g_rec->Handle(), WM_CLOSE, 0, 0);
     SetTimer(nullptr, 0, 200, StopAfterCloseRequests);
 }
 

@@ -179,14 +179,14 @@ TEST_F(WindowLook, OptionsWindowAsItsLayoutHoldsIt)
     f.Button1->OnClick(f.Button1);
     EXPECT_FALSE(f.Visible());
     EXPECT_TRUE(f.TrayIcon->Enabled());
-    int takes = 0;
-    f.ShowRecordingWindow = [&] {
-        ++takes;
-        return 1;
+    std::vector<std::string> takes;
+    f.RecordTake = [&](const std::string& path) {
+        takes.push_back(path);
+        return TTakeResult{};
     };
     f.TrayIcon->OnClick(f.TrayIcon);
-    EXPECT_EQ(takes, 1);
-    EXPECT_EQ(f.TakeFileName.rfind(upper + loadedBase, 0), 0u) << f.TakeFileName;
+    ASSERT_EQ(takes.size(), 1u);
+    EXPECT_EQ(takes[0].rfind(upper + loadedBase, 0), 0u) << takes[0];
     About = Application->CreateForm<TAboutBox>();
     f.PopupMenu1->Items(1)->OnClick(f.PopupMenu1->Items(1));  // "&About..."
     EXPECT_TRUE(About->Visible());
