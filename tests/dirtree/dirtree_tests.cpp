@@ -476,6 +476,12 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
     EXPECT_EQ(DrivePaths(tree), PlatformDriveRoots());
     ASSERT_NE(Node(Root(R)), nullptr);
+    char label[64] = {};
+    const bool readable = GetVolumeInformationA(Root(R).c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(Node(Root(R))->Text(), (readable ? std::string(label) + " (" : "(") + R + ":)");
+    // A new initial folder is opened only while the tree is designed.
+    tree->SetInitialDirectory(Root(R) + "gamma");
+    EXPECT_EQ(tree->SelectedPath(), "C:\\");
 
     // Empty path: an error for the caller and nothing changes; "?" changes nothing.
     try {
@@ -559,11 +565,17 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     ASSERT_TRUE(CreateDirectoryA(marked.c_str(), nullptr));
     ASSERT_TRUE(SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_SYSTEM));
     ASSERT_NE(GetFileAttributesA(marked.c_str()) & FILE_ATTRIBUTE_SYSTEM, 0u);
+    if (FILE* ini = fopen((marked + "\\desktop.ini").c_str(), "w")) {
+        fputs("[.ShellClassInfo]\nIconFile=C:\\windows\\system32\\shell32.dll\nIconIndex=15\n", ini);
+        fclose(ini);
+    }
+    ASSERT_NE(ShellFolderImages(marked + "\\").first, tree->ClosedFolderIcon());
     tree->ReadDrives();
     tree->OpenPath(marked);
     ASSERT_EQ(tree->SelectedPath(), Root(R) + "MARKED\\");
     EXPECT_EQ(ItemImages(tree, tree->Selected()), ShellFolderImages(marked + "\\"));
     SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((marked + "\\desktop.ini").c_str());
     RemoveDirectoryA(marked.c_str());
 }
 
@@ -747,6 +759,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     ClickButton(tree, many);
     ShowAtTop(tree, read);
     EXPECT_TRUE(DrawsButton(Capture(wnd), tree, read));
+    read->Expand();
     EXPECT_EQ(Captions(read), std::vector<std::string>({"sub"}));
 
     // Children left unshown by an opening without handlers, then probed by an OnFindDir handler at the next
@@ -808,10 +821,15 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     EXPECT_GT(rowChanges, 0);
 
     // A tree without a window has nothing to read the drives into: it stays empty and gets no window.
+    // Its properties are those of a new tree.
     TTestTree loose(nullptr);
     loose.ReadDrives();
     EXPECT_EQ(loose.GetFirstNode(), nullptr);
     EXPECT_FALSE(loose.HandleAllocated());
+    EXPECT_EQ(std::vector<bool>({loose.ReadOnStart(), loose.FastLoad(), loose.GoBelowRecycleBin(), loose.HideSelection(),
+                                 loose.ShowShareOverlay(), loose.AcceptDropFiles()}),
+              std::vector<bool>({true, false, false, false, false, false}));
+    EXPECT_EQ(loose.InitialDirectory(), Root(R));
 }
 
 TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
@@ -903,8 +921,9 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     EXPECT_EQ(form->Clicks, 2);
     EXPECT_EQ(form->Edit1->Text(), Root(R) + "BETA\\");
 
-    // A device notice with no drive change catches an exchanged medium on a drive that has a node. This
-    // medium cannot be read, its folders neither: the drive gets no expand button.
+    // A device notice with no drive change catches an exchanged medium on a drive that has a node, selected
+    // or not. This medium cannot be read, its folders neither: the drive gets no expand button.
+    tree->OpenPath("C:\\");
     Fakes[R].serial = 0x3333;
     Fakes[R].readable = false;
     tree->OnFindDir = [](TObject*, const std::string&, TDirRec&, int& result, bool) { result = ERROR_NOT_READY; };
@@ -983,7 +1002,12 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
 
     // Re-creating the window at run time brings the drives, the selection and the drop setting back.
     std::vector<std::string> drives = DrivePaths(tree);
+    std::vector<TTreeNode*> reported;
+    tree->OnChange = [&](TObject*, TTreeNode* n) { reported.push_back(n); };
     tree->RecreateWnd();
+    tree->OnChange = nullptr;
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.front(), nullptr);  // the cleared tree reports that nothing is selected
     EXPECT_EQ(DrivePaths(tree), drives);
     EXPECT_EQ(tree->SelectedPath(), Root(R) + "ALPHA\\");
     EXPECT_TRUE(tree->AcceptDropFiles());
