@@ -7,7 +7,6 @@
 
 #include "framework/CriticalErrors.h"
 #include "framework/Forms.h"
-#include "framework/WindowObjects.h"
 
 using namespace dirtree;
 
@@ -24,17 +23,6 @@ private:
     F FF;
 };
 
-std::string AnsiUpper(std::string s)
-{
-    if (!s.empty()) CharUpperBuffA(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
-
-char UpperLetter(char c)
-{
-    return AnsiUpper(std::string(1, c))[0];
-}
-
 std::string CurrentDir()
 {
     char buf[MAX_PATH];
@@ -42,33 +30,69 @@ std::string CurrentDir()
     return n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string();
 }
 
-void CloseFind(HANDLE& h)
-{
-    if (h && h != INVALID_HANDLE_VALUE) FindClose(h);
-    h = nullptr;
-}
-
-// The file system's own spelling of a folder's name.
-std::string DiskName(const std::string& path)
-{
-    TCriticalErrorsOff quiet;
-    std::string bare = path;
-    if (!bare.empty() && bare.back() == '\\') bare.pop_back();
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(bare.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return LastComponent(path);
-    FindClose(h);
-    return fd.cFileName;
-}
-
-const char* const kTreeKey = "TapewingDirTree";
-const char* const kOldProcKey = "TapewingDirTreeOldProc";
+// Asks the tree to bring rows in line with their row-time probes.
+constexpr UINT CM_FIXROWS = CM_BASE + 0x41;
 
 }  // namespace
 
-// The locale's case-insensitive sort key of a name: keys compare as lstrcmpi compares the names, with one
-// conversion per name instead of two per comparison (sorting 10,000 names with lstrcmpi took 0.2 s).
-std::string FolderSortKey(const std::string& name)
+// --- the platform's queries ---
+
+unsigned TWinFolderSystem::LogicalDrives()
+{
+    TCriticalErrorsOff quiet;
+    return GetLogicalDrives();
+}
+
+unsigned TWinFolderSystem::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+bool TWinFolderSystem::VolumeInfo(const std::string& root, std::string& name, unsigned long& serial)
+{
+    char volume[24] = {};
+    char fs[499] = {};
+    DWORD maxLen = 0, flags = 0;
+    serial = 0;
+    if (!GetVolumeInformationA(root.c_str(), volume, sizeof volume, &serial, &maxLen, &flags, fs, sizeof fs))
+        return false;
+    name = volume;
+    return true;
+}
+
+std::string TWinFolderSystem::DisplayName(const std::string& root)
+{
+    TCriticalErrorsOff quiet;
+    SHFILEINFOA sfi{};
+    return SHGetFileInfoA(root.c_str(), 0, &sfi, sizeof sfi, SHGFI_DISPLAYNAME) ? sfi.szDisplayName : "";
+}
+
+int TWinFolderSystem::FindStep(const std::string& folder, TDirRec& rec, bool first)
+{
+    TCriticalErrorsOff quiet;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = first ? FindFirstFileA((folder + "*.*").c_str(), &fd) : rec.FindHandle;
+    if (h == INVALID_HANDLE_VALUE || (!first && !FindNextFileA(h, &fd))) {
+        DWORD err = GetLastError();
+        return err ? static_cast<int>(err) : ERROR_NO_MORE_FILES;
+    }
+    rec.FindHandle = h;
+    rec.Attr = static_cast<int>(fd.dwFileAttributes);
+    rec.Name = fd.cFileName;
+    return 0;
+}
+
+void TWinFolderSystem::FindClose(void* handle)
+{
+    if (handle && handle != INVALID_HANDLE_VALUE) ::FindClose(handle);
+}
+
+std::string TWinFolderSystem::Upper(const std::string& s)
+{
+    std::string u = s;
+    if (!u.empty()) CharUpperBuffA(u.data(), static_cast<DWORD>(u.size()));
+    return u;
+}
+
+// Keys compare as lstrcmpi compares the names, with one conversion per name instead of two per comparison.
+std::string TWinFolderSystem::SortKey(const std::string& name)
 {
     int n = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
     if (n <= 0) return std::string();
@@ -86,28 +110,43 @@ std::string FolderSortKey(const std::string& name)
     return key;
 }
 
+// Holds the change lock for a scope: no selection change is handled meanwhile.
+class TDirTree::TChangeLock {
+public:
+    explicit TChangeLock(int& lock) : FLock(lock) { --FLock; }
+    ~TChangeLock() { FLock = std::min(FLock + 1, 0); }
+    TChangeLock(const TChangeLock&) = delete;
+    TChangeLock& operator=(const TChangeLock&) = delete;
+
+private:
+    int& FLock;
+};
+
 // --- construction and destruction ---
 
-TDirTree::TDirTree(TComponent* AOwner) : TCustomTreeView(AOwner), FImageList(std::make_unique<TImageList>(nullptr))
+TDirTree::TDirTree(TComponent* AOwner) : TDirTree(AOwner, std::make_unique<TWinFolderSystem>()) {}
+
+TDirTree::TDirTree(TComponent* AOwner, std::unique_ptr<TFolderSystem> system)
+    : TCustomTreeView(AOwner),
+      FSystem(std::move(system)),
+      FModel(*FSystem, this, CurrentDir()),
+      FImageList(std::make_unique<TImageList>(nullptr))
 {
     char buf[MAX_PATH];
     UINT n = GetWindowsDirectoryA(buf, MAX_PATH);
-    FWindowsDir = AddBackslash(n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string());
+    const std::string windowsDir = AddBackslash(n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string());
     SHFILEINFOA sfi{};
     auto sys = reinterpret_cast<HIMAGELIST>(
-        SHGetFileInfoA(FWindowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+        SHGetFileInfoA(windowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     FImageList->SetHandle(sys, true);
     SetImages(FImageList.get());
     FClosedFolderIcon = sfi.iIcon;
     sfi = SHFILEINFOA{};
-    SHGetFileInfoA(FWindowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+    SHGetFileInfoA(windowsDir.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
     FOpenFolderIcon = sfi.iIcon;
 
-    OnDeletion = [this](TObject* Sender, TTreeNode* node) { NodeDeletion(Sender, node); };
+    OnDeletion = [this](TObject*, TTreeNode* node) { NodeDeletion(node); };
     FInitialDirectory = CurrentDir();
-    for (int i = 0; i < 26; ++i) FLastPaths[i] = DriveRoot(static_cast<char>('A' + i));
-    std::string cur = AnsiUpper(CurrentDir());
-    if (!cur.empty() && cur[0] >= 'A' && cur[0] <= 'Z') FLastPaths[cur[0] - 'A'] = cur;
     SetHideSelection(false);
 
     ITEMIDLIST* drives = nullptr;
@@ -126,17 +165,11 @@ TDirTree::~TDirTree()
     MarkDestroying();
     FChangeLock = 0;
     ClearTree();
-    UnhookOwner();
+    FOwnerHook.Remove();
     if (HandleAllocated()) DragAcceptFiles(FHandle, FALSE);
     SetImages(nullptr);
     FImageList.reset();
     FDrivesFolder.Reset();
-}
-
-int TDirTree::LetterIndex(char letter)
-{
-    int i = UpperLetter(letter) - 'A';
-    return i >= 0 && i < 26 ? i : 0;
 }
 
 void TDirTree::Loaded()
@@ -151,75 +184,40 @@ void TDirTree::Loaded()
         OpenPath(CurrentDir());
 }
 
-// --- platform queries ---
-
-DWORD TDirTree::PlatformLogicalDrives() { return GetLogicalDrives(); }
-
-UINT TDirTree::PlatformDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
-
-bool TDirTree::PlatformVolumeInfo(const std::string& root, std::string& name, DWORD& serial)
-{
-    char volume[24] = {};
-    char fs[499] = {};
-    DWORD maxLen = 0, flags = 0;
-    serial = 0;
-    if (!GetVolumeInformationA(root.c_str(), volume, sizeof volume, &serial, &maxLen, &flags, fs, sizeof fs))
-        return false;
-    name = volume;
-    return true;
-}
-
 // --- drives ---
-
-unsigned TDirTree::GetDriveMask()
-{
-    TCriticalErrorsOff quiet;
-    return FilterDriveMask(PlatformLogicalDrives(), FDriveTypes,
-                           [this](int i) { return PlatformDriveType(DriveRoot(static_cast<char>('A' + i))); });
-}
-
-void TDirTree::GiveDriveChildren(TTreeNode* node, const std::string& root)
-{
-    if (FFastLoad) {
-        AddChild(node, "");
-        return;
-    }
-    UINT t = PlatformDriveType(root);
-    if (t >= DRIVE_FIXED && t != DRIVE_CDROM)
-        ProbeSubDirs(node);
-    else
-        AddChild(node, "");  // removable and CD-ROM media are not read while the tree is built
-}
 
 void TDirTree::ReadDrives()
 {
     if (!HandleAllocated() || Loading()) return;
-    --FChangeLock;
+    TChangeLock lock(FChangeLock);
     TBusyCursor busy;
-    bool updating = false;
+    BeginUpdate();
     TFinally done([&] {
-        ++FChangeLock;
-        if (updating) EndUpdate();
+        EndUpdate();
         if (TTreeNode* sel = Selected()) sel->MakeVisible();
     });
-    BeginUpdate();
-    updating = true;
     ClearTree();
     if (Application) Application->ProcessMessages();
-    unsigned mask = GetDriveMask();
-    FKnownDrives = mask;
+    unsigned mask = FModel.DriveMask();
+    FModel.KnownDrives = mask;
     for (int i = 0; i < 26; ++i) {
         if (!((mask >> i) & 1u)) continue;
         std::string root = DriveRoot(static_cast<char>('A' + i));
-        if (!AcceptDirPath(root)) continue;
-        GiveDriveChildren(AddDriveNode(root, nullptr), root);
+        if (!FModel.AcceptDirPath(root)) continue;
+        AddDriveNode(root, false);
     }
 }
 
-TTreeNode* TDirTree::MakeDriveNode(const std::string& root, void* data, TTreeNode* before)
+// A drive's node, appended or, inOrder, inserted before the first drive of a later letter; with a placeholder
+// when it is not probed.
+void TDirTree::AddDriveNode(const std::string& root, bool inOrder)
 {
     std::string r = AddBackslash(root);
-    char letter = r[0];
+    const char letter = r[0];
+    const std::string key = DriveRoot(FModel.Upper(r.substr(0, 1))[0]);
+    TTreeNode* before = nullptr;
+    for (TTreeNode* n = inOrder ? GetFirstNode() : nullptr; n && EntryOf(n) && !before; n = n->GetNextSibling())
+        if (EntryOf(n)->Path > key) before = n;
     SHFILEINFOA sfi{};
     {
         TCriticalErrorsOff quiet;
@@ -227,71 +225,23 @@ TTreeNode* TDirTree::MakeDriveNode(const std::string& root, void* data, TTreeNod
     }
     TTreeNode* node = before ? Insert(before, "") : AddChild(nullptr, "");
     // A removable drive keeps the shell's name so that building the tree never reads its medium.
-    node->SetText(PlatformDriveType(DriveRoot(letter)) == DRIVE_REMOVABLE ? std::string(sfi.szDisplayName)
-                                                                          : DriveLabel(letter));
-    AttachEntry(node, r, data);
+    node->SetText(FSystem->DriveType(DriveRoot(letter)) == kDriveRemovable ? std::string(sfi.szDisplayName)
+                                                                           : FModel.DriveLabel(letter));
+    AttachEntry(node, r, nullptr);
     SetNodeIcons(node, sfi.iIcon);
-    return node;
-}
-
-TTreeNode* TDirTree::AddDriveNode(const std::string& root, void* data)
-{
-    return MakeDriveNode(root, data, nullptr);
-}
-
-TTreeNode* TDirTree::InsertDriveNode(const std::string& root, void* data)
-{
-    std::string key = DriveRoot(UpperLetter(AddBackslash(root)[0]));
-    TTreeNode* before = nullptr;
-    for (TTreeNode* n = GetFirstNode(); n; n = n->GetNextSibling()) {
-        TDirEntry* e = EntryOf(n);
-        if (!e) break;
-        if (e->Path > key) {
-            before = n;
-            break;
-        }
-    }
-    return MakeDriveNode(root, data, before);
-}
-
-int TDirTree::ReadSerial(char letter, std::string* caption)
-{
-    std::string root = DriveRoot(UpperLetter(letter));
-    std::string name;
-    DWORD serial = 0;
-    bool ok = PlatformVolumeInfo(root, name, serial);
-    if (caption) {
-        *caption = VolumeCaption(ok, name, letter);
-        UINT t = PlatformDriveType(root);
-        if (t == DRIVE_REMOVABLE || t == DRIVE_REMOTE) {
-            TCriticalErrorsOff quiet;
-            SHFILEINFOA sfi{};
-            *caption = SHGetFileInfoA(root.c_str(), 0, &sfi, sizeof sfi, SHGFI_DISPLAYNAME) ? sfi.szDisplayName : "";
-        }
-    }
-    return ok ? static_cast<int>(serial) : -1;
-}
-
-std::string TDirTree::DriveLabel(char letter)
-{
-    std::string caption;
-    FVolumeSerials[LetterIndex(letter)] = ReadSerial(letter, &caption);
-    return caption;
-}
-
-int TDirTree::VolumeSerial(char letter)
-{
-    return ReadSerial(letter, nullptr);
+    if (FModel.ProbesDrive(r))
+        ProbeSubDirs(node);
+    else
+        AddChild(node, "");
 }
 
 // --- entries and icons ---
 
-void TDirTree::AttachEntry(TTreeNode* node, const std::string& path, void* data)
+void TDirTree::AttachEntry(TTreeNode* node, const std::string& diskPath, void* data)
 {
-    if (!node) return;
     auto entry = new TDirEntry;
-    entry->Path = AnsiUpper(path);
-    entry->DiskPath = path;
+    entry->Path = FModel.Upper(diskPath);
+    entry->DiskPath = diskPath;
     entry->Data = data;
     node->SetData(entry);
     if (FShowShareOverlay) node->SetOverlayIndex(ShareOverlayIndex(node));
@@ -318,215 +268,108 @@ void TDirTree::FreeEntry(TTreeNode* node)
     node->SetData(nullptr);
 }
 
-void TDirTree::NodeDeletion(TObject*, TTreeNode* node)
+void TDirTree::NodeDeletion(TTreeNode* node)
 {
+    FPendingRows.erase(std::remove(FPendingRows.begin(), FPendingRows.end(), node), FPendingRows.end());
     FreeEntry(node);
     if (OnDeleteItem) OnDeleteItem(this, node);
 }
 
 void TDirTree::ClearTree()
 {
-    LockChange();
-    bool window = HandleAllocated();
+    const bool window = HandleAllocated();
     if (window) BeginUpdate();
-    try {
+    TFinally done([&] {
+        if (window) EndUpdate();
+    });
+    {
+        // A failing deletion handler must not leave the selection handling switched off for good.
+        TChangeLock lock(FChangeLock);
         for (TTreeNode* node : AllNodes()) FreeEntry(node);
         ClearNodes();
-    } catch (...) {
-        // A failing deletion handler must not leave the selection handling switched off for good.
-        FChangeLock = std::min(FChangeLock + 1, 0);
-        if (window) EndUpdate();
-        throw;
     }
-    UnlockChange();
-    if (window) EndUpdate();
+    if (FChangeLock == 0) Change(Selected());
 }
 
-void TDirTree::UnlockChange()
-{
-    FChangeLock = std::min(FChangeLock + 1, 0);
-    if (FChangeLock == 0) SelectionChanged(Selected());
-}
-
-// --- filters and folder reading ---
-
-bool TDirTree::AcceptDirPath(const std::string& path)
-{
-    bool accept = FGoBelowRecycleBin || RecycleBinAllows(path);
-    if (accept && OnAddDir) OnAddDir(this, path, accept);
-    return accept;
-}
-
-bool TDirTree::FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first,
-                        bool handlers)
-{
-    if (handlers && OnFindDir) {
-        OnFindDir(this, path, rec, result, first);
-        return true;
-    }
-    bool ok;
-    if (first) {
-        rec = TDirRec{};
-        HANDLE h = FindFirstFileA((diskPath + "*.*").c_str(), &rec.FindData);
-        ok = h != INVALID_HANDLE_VALUE;
-        if (ok) rec.FindHandle = h;
-    } else {
-        ok = FindNextFileA(rec.FindHandle, &rec.FindData) != FALSE;
-    }
-    if (!ok) {
-        DWORD err = GetLastError();
-        result = err ? static_cast<int>(err) : ERROR_NO_MORE_FILES;
-        return false;
-    }
-    rec.Attr = static_cast<int>(rec.FindData.dwFileAttributes);
-    rec.Name = rec.FindData.cFileName;
-    rec.Data = nullptr;
-    result = 0;
-    return true;
-}
+// --- folder reading ---
 
 void TDirTree::ReadSubDirs(TTreeNode* node)
 {
-    if (Designing() || !node) return;
     TDirEntry* e = EntryOf(node);
-    if (!e || e->SubDirsRead) return;
-    std::string path = e->Path, diskPath = e->DiskPath;
-    struct TFound {
-        std::string Name;
-        void* Data;
-        int Attr;
-        std::string Key;
-    };
-    std::vector<TFound> found;
+    if (Designing() || !e || e->SubDirsRead) return;
     DeleteChildren(node);
     e->SubDirsRead = true;
-    TDirRec rec;
-    rec.Data = e->Data;
-    int result = 0;
-    {
-        TCriticalErrorsOff quiet;
-        TFinally close([&] { CloseFind(rec.FindHandle); });
-        FindStep(path, diskPath, rec, result, true);
-        while (result == 0) {
-            if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..")
-                if (AcceptDirPath(path + rec.Name + "\\") && AcceptDirAttr(rec.Attr))
-                    found.push_back({rec.Name, rec.Data, rec.Attr, FolderSortKey(rec.Name)});
-            rec.Data = e->Data;
-            FindStep(path, diskPath, rec, result, false);
-        }
-    }
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.Key < b.Key; });
-    for (const TFound& f : found) AddFoundDir(node, path, f.Name, f.Data, f.Attr);
-}
-
-int TDirTree::ShellIcon(const std::string& path)
-{
-    SHFILEINFOA sfi{};
-    SHGetFileInfoA(path.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-    return sfi.iIcon;
-}
-
-TTreeNode* TDirTree::AddDirNode(TTreeNode* parent, const std::string& path, void* data)
-{
-    if (!parent) return nullptr;
-    std::string p = AddBackslash(path);
-    return AddFolderNode(parent, p, DiskName(p), data, ShellIcon(p));
+    for (const TFoundDir& dir : FModel.ReadFolder(*e)) AddFolderNode(node, dir);
 }
 
 // A folder just found by a search: its name is the file system's spelling already, and only a folder marked
 // read-only or system can carry an icon of its own (desktop.ini); any other gets the plain folder icon
 // without asking the shell, which reads the whole parent folder per question under some file systems.
-TTreeNode* TDirTree::AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data,
-                                 int attr)
+TTreeNode* TDirTree::AddFolderNode(TTreeNode* parent, const TFoundDir& dir)
 {
-    int icon = attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)
-                   ? ShellIcon(EntryOf(parent)->DiskPath + name + "\\")
-                   : FClosedFolderIcon;
-    return AddFolderNode(parent, path + name + "\\", name, data, icon);
-}
-
-TTreeNode* TDirTree::AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption,
-                                   void* data, int icon)
-{
+    TDirEntry* pe = EntryOf(parent);
+    const std::string diskPath = pe->DiskPath + dir.Name + "\\";
+    SHFILEINFOA sfi{};
+    sfi.iIcon = FClosedFolderIcon;
+    if (dir.Attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM))
+        SHGetFileInfoA(diskPath.c_str(), 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
+    const int icon = sfi.iIcon;
     // The icons go in with the node (SetNodeIcons then finds them set; the shell's open icon of any other is
     // asked for there), and the tree view asks NodeHasChildren for its expand button.
-    int selected = icon == FClosedFolderIcon ? FOpenFolderIcon : -1;
-    TTreeNode* node = AddChild(parent, caption, icon, selected, true);
-    AttachEntry(node, path, data);
-    if (TDirEntry* pe = EntryOf(parent)) {
-        TDirEntry* e = EntryOf(node);
-        e->DiskPath = pe->DiskPath + caption + "\\";
-        e->ProbedRound = pe->ProbeRound;
-    }
+    TTreeNode* node = AddChild(parent, dir.Name, icon, icon == FClosedFolderIcon ? FOpenFolderIcon : -1, true);
+    AttachEntry(node, diskPath, dir.Data);
+    EntryOf(node)->ProbedRound = pe->ProbeRound;
     SetNodeIcons(node, icon);
     return node;
 }
 
 void TDirTree::ProbeSubDirs(TTreeNode* node)
 {
-    if (Designing() || !node) return;
     TDirEntry* e = EntryOf(node);
-    if (!e || e->SubDirsRead) return;
+    if (Designing() || !e || e->SubDirsRead) return;
     // This is the folder's probe of its parent's current round: none is left for its row's display, which
     // would search again without the handlers.
+    e->RowsPending = false;
     if (TDirEntry* pe = EntryOf(node->Parent())) e->ProbedRound = pe->ProbeRound;
     // An unread node that has a placeholder already needs no second one (every expansion probes again).
     if (node->HasChildren()) return;
-    if (HasAcceptedSubDir(e, true)) AddChild(node, "");
-}
-
-// Whether an unread folder holds an accepted sub-folder; the search stops at the first. Without handlers
-// it is the file system's search with the built-in filters alone.
-bool TDirTree::HasAcceptedSubDir(TDirEntry* e, bool handlers)
-{
-    const bool finder = handlers && OnFindDir;
-    const std::string path = e->Path;
-    TDirRec rec;
-    rec.Data = e->Data;
-    int result = 0;
-    TCriticalErrorsOff quiet;
-    TFinally close([&] { CloseFind(rec.FindHandle); });
-    FindStep(path, e->DiskPath, rec, result, true, handlers);
-    if (finder) e->Data = rec.Data;
-    while (result == 0) {
-        if ((rec.Attr & faDirectory) && rec.Name != "." && rec.Name != "..") {
-            std::string full = path + rec.Name + "\\";
-            bool accept = handlers ? AcceptDirPath(full) : FGoBelowRecycleBin || RecycleBinAllows(full);
-            if (accept && AcceptDirAttr(rec.Attr)) return true;
-        }
-        rec.Data = e->Data;
-        FindStep(path, e->DiskPath, rec, result, false, handlers);
-        if (finder) e->Data = rec.Data;
-    }
-    return false;
+    if (FModel.HasAcceptedSubDir(*e, true)) AddChild(node, "");
 }
 
 // The tree view asks for a folder row's expand button when it shows the row. A probe due since the parent's
 // last expansion runs now, for this one folder: opening a folder of thousands of sub-folders searches only
-// the rows on screen.
+// the rows on screen. The answer is the probe's; the rows follow once the tree view's callback is over,
+// since no row may come or go while the tree view paints, opens or deletes one.
 bool TDirTree::NodeHasChildren(TTreeNode* node)
 {
     TDirEntry* e = EntryOf(node);
-    if (e && !e->SubDirsRead && !Designing()) {
-        TDirEntry* pe = EntryOf(node->Parent());
-        if (pe && e->ProbedRound != pe->ProbeRound) {
-            e->ProbedRound = pe->ProbeRound;
-            // The probe that expansion would have made with no handler assigned. A placeholder left by an
-            // earlier probe stays while the folder has sub-folders and goes when it has none.
-            bool found = HasAcceptedSubDir(e, false);
-            if (found && !node->HasChildren())
-                AddChild(node, "");
-            else if (!found && node->HasChildren())
-                DeleteChildren(node);
+    if (e && !Designing() && TDirTreeModel::TakeDueProbe(*e, EntryOf(node->Parent()))) {
+        // The probe that expansion would have made with no handler assigned.
+        e->ProbeFound = FModel.HasAcceptedSubDir(*e, false);
+        if (e->ProbeFound != node->HasChildren() && !e->RowsPending) {
+            if (FPendingRows.empty()) PostMessageA(FHandle, CM_FIXROWS, 0, 0);
+            FPendingRows.push_back(node);
+            e->RowsPending = true;
         }
     }
-    return node->HasChildren();
+    return e && e->RowsPending ? e->ProbeFound : node->HasChildren();
 }
 
-void TDirTree::ProbeChildren(TTreeNode* node)
+// A placeholder for each pending folder that has sub-folders, none for one that has lost them.
+void TDirTree::FixPendingRows()
 {
-    if (Designing() || !node) return;
-    for (TTreeNode* child = node->GetFirstChild(); child; child = child->GetNextSibling()) ProbeSubDirs(child);
+    std::vector<TTreeNode*> pending;
+    pending.swap(FPendingRows);
+    for (TTreeNode* node : pending) {
+        TDirEntry* e = EntryOf(node);
+        if (!e || !e->RowsPending) continue;
+        e->RowsPending = false;
+        if (e->SubDirsRead || e->ProbeFound == node->HasChildren()) continue;
+        if (e->ProbeFound)
+            AddChild(node, "");
+        else
+            DeleteChildren(node);
+    }
 }
 
 // --- paths ---
@@ -544,28 +387,10 @@ void TDirTree::OpenPath(std::string path)
             path = DriveRoot(cur.empty() ? 'C' : cur[0]);
         }
     }
-    int n = CountBackslashes(path);
     TBusyCursor busy;
     BeginUpdate();
     TFinally done([&] { EndUpdate(); });
-    path = AnsiUpper(path);
-    TTreeNode* found = nullptr;
-    for (int i = 1; i <= n; ++i) {
-        std::string level = PathLevel(path, i);
-        TTreeNode* match = nullptr;
-        for (TTreeNode* c = i == 1 ? GetFirstNode() : found->GetFirstChild(); c; c = c->GetNextSibling()) {
-            TDirEntry* e = EntryOf(c);
-            if (!e) break;
-            if (lstrcmpiA(e->Path.c_str(), level.c_str()) == 0) {
-                match = c;
-                break;
-            }
-        }
-        if (!match) return;
-        if (!EntryOf(match)->SubDirsRead) ReadSubDirs(match);
-        found = match;
-    }
-    if (found) {
+    if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) {
         SetSelected(found);
         found->MakeVisible();
     }
@@ -581,33 +406,32 @@ std::string TDirTree::SelectedPath()
 
 TTreeNode* TDirTree::FindPathNode(std::string path)
 {
-    path = AddBackslash(path);
-    int n = CountBackslashes(path);
-    if (n == 0) return nullptr;
     TBusyCursor busy;
-    path = AnsiUpper(path);
+    return WalkPath(FModel.Upper(AddBackslash(path)), false);
+}
+
+// Follows an upper-case path level by level from the drive nodes: the node of its last level, null when a
+// level is not in the tree. Opening compares ignoring case and reads every level found that is unread, the
+// last one too (so the target's own sub-folders are listed).
+TTreeNode* TDirTree::WalkPath(const std::string& upperPath, bool open)
+{
     TTreeNode* found = nullptr;
-    for (int i = 1; i <= n; ++i) {
-        std::string level = PathLevel(path, i);
+    for (int i = 1, n = CountBackslashes(upperPath); i <= n; ++i) {
+        const std::string level = PathLevel(upperPath, i);
         TTreeNode* match = nullptr;
         for (TTreeNode* c = i == 1 ? GetFirstNode() : found->GetFirstChild(); c; c = c->GetNextSibling()) {
             TDirEntry* e = EntryOf(c);
             if (!e) break;
-            if (e->Path == level) {
+            if (open ? lstrcmpiA(e->Path.c_str(), level.c_str()) == 0 : e->Path == level) {
                 match = c;
                 break;
             }
         }
         if (!match) return nullptr;
+        if (open && !EntryOf(match)->SubDirsRead) ReadSubDirs(match);
         found = match;
     }
     return found;
-}
-
-std::string TDirTree::DropTargetPath()
-{
-    TDirEntry* e = EntryOf(DropTarget());
-    return e ? e->Path : std::string();
 }
 
 // --- behaviour: expansion, selection, click ---
@@ -619,44 +443,28 @@ bool TDirTree::CanExpand(TTreeNode* node)
         ReadSubDirs(node);
         // A handler that sees the probes sees them at the expansion, as ever; otherwise each child is probed
         // when its row is next displayed (NodeHasChildren).
-        if (OnFindDir || OnAddDir)
-            ProbeChildren(node);
+        if (FModel.ProbesAtExpansion())
+            for (TTreeNode* child = node ? node->GetFirstChild() : nullptr; child; child = child->GetNextSibling())
+                ProbeSubDirs(child);
         else if (TDirEntry* e = EntryOf(node))
             ++e->ProbeRound;
     }
     return TCustomTreeView::CanExpand(node);
 }
 
-void TDirTree::SelectionChanged(TTreeNode* node)
+void TDirTree::Change(TTreeNode* node)
 {
     if (Destroying() || FChangeLock != 0) return;
     if (TDirEntry* e = EntryOf(node)) {
-        char letter = e->Path[0];
-        int s = VolumeSerial(letter);
-        if (s != FVolumeSerials[LetterIndex(letter)]) {
-            // The medium changed: refresh the drive's node. Deleting its children may move the
-            // selection, which must not come back here half-way.
+        const char letter = e->Path[0];
+        int serial;
+        if (FModel.MediumChanged(letter, serial)) {
             node = FindPathNode(DriveRoot(letter));
-            if (node) {
-                LockChange();
-                TFinally unlock([&] { ++FChangeLock; });
-                ResetNode(node);
-                node->SetText(DriveLabel(letter));
-                // A readable medium gets its expand button; the reset's probe may have given it one already.
-                if (s != -1 && !node->HasChildren()) AddChild(node, "");
-            }
+            if (node) RefreshDrive(node, letter, serial);
         }
     }
-    if (TDirEntry* e = EntryOf(node)) {
-        std::string p = AnsiUpper(e->Path);
-        FLastPaths[LetterIndex(p[0])] = p;
-    }
+    if (TDirEntry* e = EntryOf(node)) FModel.RememberPath(e->Path);
     TCustomTreeView::Change(node);
-}
-
-void TDirTree::Change(TTreeNode* node)
-{
-    SelectionChanged(node);
 }
 
 void TDirTree::TreeClick()
@@ -664,19 +472,29 @@ void TDirTree::TreeClick()
     TTreeNode* node = Selected();
     TDirEntry* e = EntryOf(node);
     if (!e) return;
-    char letter = e->Path[0];
-    if (VolumeSerial(letter) == FVolumeSerials[LetterIndex(letter)])
-        TCustomTreeView::TreeClick();
+    int serial;
+    if (FModel.MediumChanged(e->Path[0], serial))
+        Change(node);  // the medium changed: refresh instead of reporting the click
     else
-        SelectionChanged(node);  // the medium changed: refresh instead of reporting the click
+        TCustomTreeView::TreeClick();
 }
 
 void TDirTree::ResetNode(TTreeNode* node)
 {
-    if (!node) return;
     DeleteChildren(node);
     if (TDirEntry* e = EntryOf(node)) e->SubDirsRead = false;
     ProbeSubDirs(node);
+}
+
+// A drive whose medium changed: its old folders go, its caption and serial are read again.
+void TDirTree::RefreshDrive(TTreeNode* node, char letter, int serial)
+{
+    // Deleting the children may move the selection, which must not come back here half-way.
+    TChangeLock lock(FChangeLock);
+    ResetNode(node);
+    node->SetText(FModel.DriveLabel(letter));
+    // A readable medium gets its expand button; the reset's probe may have given it one already.
+    if (serial != -1 && !node->HasChildren()) AddChild(node, "");
 }
 
 // --- property changes ---
@@ -703,15 +521,14 @@ void TDirTree::Reload()
     TDirEntry* e = EntryOf(chosen);
     if (!e) return;
     try {
-        const std::string& remembered = FLastPaths[LetterIndex(e->Path[0])];
+        const std::string& remembered = FModel.LastPath(e->Path[0]);
         OpenPath(remembered);
         if (SelectedPath() != remembered) {
-            LockChange();
             {
-                TFinally unlock([&] { ++FChangeLock; });
+                TChangeLock lock(FChangeLock);
                 SetSelected(chosen);
             }
-            SelectionChanged(chosen);
+            Change(chosen);
         }
     } catch (...) {
         // the last fallback never fails the property change
@@ -720,22 +537,22 @@ void TDirTree::Reload()
 
 void TDirTree::SetDirTypes(TDirTypes value)
 {
-    if (value == FDirTypes) return;
-    FDirTypes = value;
+    if (value == FModel.DirTypes) return;
+    FModel.DirTypes = value;
     if (!Loading()) Reload();
 }
 
 void TDirTree::SetGoBelowRecycleBin(bool value)
 {
-    if (value == FGoBelowRecycleBin) return;
-    FGoBelowRecycleBin = value;
+    if (value == FModel.GoBelowRecycleBin) return;
+    FModel.GoBelowRecycleBin = value;
     if (!Loading()) Reload();
 }
 
 void TDirTree::SetDriveTypes(TDriveTypes value)
 {
-    if (value == FDriveTypes) return;
-    FDriveTypes = value;
+    if (value == FModel.DriveTypes) return;
+    FModel.DriveTypes = value;
     if (!Loading()) UpdateDrives();
 }
 
@@ -749,17 +566,16 @@ bool TDirTree::UpdateDrives()
 {
     if (!HandleAllocated()) return false;  // the drives are read when the window comes
     bool changed = false;
-    --FChangeLock;
-    BeginUpdate();
     {
+        TChangeLock lock(FChangeLock);
+        BeginUpdate();
         TFinally done([&] {
-            ++FChangeLock;
             EndUpdate();
             RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         });
-        unsigned mask = GetDriveMask();
+        const unsigned mask = FModel.DriveMask(), known = FModel.KnownDrives;
         for (int i = 0; i < 26; ++i) {
-            if (!((FKnownDrives >> i) & 1u) || ((mask >> i) & 1u)) continue;
+            if (!((known >> i) & 1u) || ((mask >> i) & 1u)) continue;
             if (TTreeNode* node = FindPathNode(DriveRoot(static_cast<char>('A' + i)))) {
                 ResetNode(node);
                 node->Delete();
@@ -767,14 +583,13 @@ bool TDirTree::UpdateDrives()
             }
         }
         for (int i = 0; i < 26; ++i) {
-            if (!((mask >> i) & 1u) || ((FKnownDrives >> i) & 1u)) continue;
-            std::string root = DriveRoot(static_cast<char>('A' + i));
-            GiveDriveChildren(InsertDriveNode(root, nullptr), root);
+            if (!((mask >> i) & 1u) || ((known >> i) & 1u)) continue;
+            AddDriveNode(DriveRoot(static_cast<char>('A' + i)), true);
             changed = true;
         }
-        FKnownDrives = mask;
+        FModel.KnownDrives = mask;
     }
-    if (changed) SelectionChanged(Selected());
+    if (changed) Change(Selected());
     return changed;
 }
 
@@ -783,13 +598,11 @@ void TDirTree::CheckMediaChange()
     for (char letter = 'Z'; letter >= 'A'; --letter) {
         // Letters without a drive node are passed over: they read as -1 and would end the scan early.
         TTreeNode* node = FindPathNode(DriveRoot(letter));
-        if (!node) continue;
-        int s = VolumeSerial(letter);
-        if (s == FVolumeSerials[LetterIndex(letter)]) continue;
-        ResetNode(node);
-        node->SetText(DriveLabel(letter));
-        if (s != -1 && !node->HasChildren()) AddChild(node, "");
-        return;
+        int serial;
+        if (node && FModel.MediumChanged(letter, serial)) {
+            RefreshDrive(node, letter, serial);
+            return;
+        }
     }
 }
 
@@ -823,13 +636,13 @@ int TDirTree::ShareOverlayIndex(TTreeNode* node)
     return -1;
 }
 
-void TDirTree::WalkShareOverlay(TTreeNode* first, bool on)
+void TDirTree::WalkShareOverlay(TTreeNode* first)
 {
     for (TTreeNode* n = first; n; n = n->GetNextSibling()) {
         TDirEntry* e = EntryOf(n);
         if (!e) break;
         n->SetOverlayIndex(ShareOverlayIndex(n));
-        if (e->SubDirsRead) WalkShareOverlay(n->GetFirstChild(), on);
+        if (e->SubDirsRead) WalkShareOverlay(n->GetFirstChild());
     }
 }
 
@@ -839,7 +652,7 @@ void TDirTree::SetShowShareOverlay(bool value)
     FShowShareOverlay = value;
     if (!HandleAllocated()) return;
     if (value)
-        WalkShareOverlay(GetFirstNode(), true);
+        WalkShareOverlay(GetFirstNode());
     else
         for (TTreeNode* n : AllNodes()) n->SetOverlayIndex(-1);
 }
@@ -856,34 +669,29 @@ void TDirTree::DropFiles(HDROP drop)
 {
     // Without the setting no drop was registered, so the handle is not the shell's to us: leave it alone.
     if (!FAcceptDropFiles) return;
-    bool finished = false;
-    TFinally release([&] {
-        if (!finished) DragFinish(drop);
-    });
     POINT pt{};
-    if (!DragQueryPoint(drop, &pt)) return;
-    TTreeNode* node = GetNodeAt(pt.x, pt.y);
-    SetDropTarget(node);
-    if (!node) return;
-    TFinally unmark([&] { SetDropTarget(nullptr); });
-    FDroppedFiles.clear();
-    UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < n; ++i) {
-        // Ask for each name's length first: a fixed buffer would cut long paths.
-        UINT len = DragQueryFileA(drop, i, nullptr, 0);
-        std::string name(len + 1, '\0');
-        len = DragQueryFileA(drop, i, name.data(), len + 1);
-        name.resize(len);
-        FDroppedFiles.push_back(name);
+    TTreeNode* node = nullptr;
+    if (DragQueryPoint(drop, &pt)) SetDropTarget(node = GetNodeAt(pt.x, pt.y));
+    if (node) {
+        FDroppedFiles.clear();
+        UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            // Ask for each name's length first: a fixed buffer would cut long paths.
+            std::string name(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+            name.resize(DragQueryFileA(drop, i, name.data(), static_cast<UINT>(name.size())));
+            FDroppedFiles.push_back(name);
+        }
     }
     DragFinish(drop);
-    finished = true;
+    if (!node) return;
+    TFinally unmark([&] { SetDropTarget(nullptr); });
     if (OnDropFiles) {
         TShiftState shift = 0;
         if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
         if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
         if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
-        OnDropFiles(this, pt.x, pt.y, DropTargetPath(), FDroppedFiles, shift);
+        TDirEntry* target = EntryOf(DropTarget());
+        OnDropFiles(this, pt.x, pt.y, target ? target->Path : std::string(), FDroppedFiles, shift);
     }
 }
 
@@ -892,8 +700,10 @@ void TDirTree::DropFiles(HDROP drop)
 void TDirTree::CreateWnd()
 {
     TCustomTreeView::CreateWnd();
-    if (!Designing()) HookOwner();
-    if (Designing()) ReadDrives();
+    if (Designing())
+        ReadDrives();
+    else
+        HookOwner();
     if (FRestorePending) {
         FRestorePending = false;
         // A re-created window at run time gets its drive nodes back as well.
@@ -910,75 +720,48 @@ void TDirTree::DestroyWnd()
     FRestorePending = true;
     FSavedPath = SelectedPath();
     ClearTree();
-    UnhookOwner();
+    FOwnerHook.Remove();
     TCustomTreeView::DestroyWnd();
 }
 
+// The owner window's device notices come here, and no further.
 void TDirTree::HookOwner()
 {
     auto* owner = dynamic_cast<TWinControl*>(Owner());
-    if (!owner || owner == this || FOwnerWindow) return;
-    HWND wnd = owner->Handle();
-    if (GetWindowObject(wnd, kTreeKey)) return;  // another tree listens on this window already
-    if (!GetWindowObject(wnd, kOldProcKey)) {
-        auto old = reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
-        SetWindowObject(wnd, kOldProcKey, old);
-        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TDirTree::OwnerWindowHook));
-    }
-    // else: an earlier hook of ours is still in the chain (someone hooked after it); it serves again.
-    SetWindowObject(wnd, kTreeKey, this);
-    FOwnerWindow = wnd;
-}
-
-void TDirTree::UnhookOwner()
-{
-    HWND wnd = FOwnerWindow;
-    if (!wnd) return;
-    FOwnerWindow = nullptr;
-    if (!IsWindow(wnd)) return;
-    if (GetWindowObject(wnd, kTreeKey) == this) RemoveWindowObject(wnd, kTreeKey);
-    // Only take the procedure back while it is still ours; a later hook keeps forwarding through it.
-    if (GetWindowLongPtrA(wnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&TDirTree::OwnerWindowHook)) {
-        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetWindowObject(wnd, kOldProcKey)));
-        RemoveWindowObject(wnd, kOldProcKey);
-    }
-}
-
-LRESULT CALLBACK TDirTree::OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    auto* tree = static_cast<TDirTree*>(GetWindowObject(wnd, kTreeKey));
-    auto old = reinterpret_cast<WNDPROC>(GetWindowObject(wnd, kOldProcKey));
-    if (tree && msg == WM_DEVICECHANGE) {
-        SafeCall([tree] { tree->DeviceChange(); });
-        return 0;
-    }
-    if (tree && msg == WM_NCDESTROY) tree->UnhookOwner();
-    if (old == &TDirTree::OwnerWindowHook) old = nullptr;  // never call ourselves
-    return old ? CallWindowProcA(old, wnd, msg, wParam, lParam) : DefWindowProcA(wnd, msg, wParam, lParam);
+    if (!owner || owner == this || FOwnerHook.Installed()) return;
+    FOwnerHook.Install(owner->Handle(), [this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
+        if (msg == WM_NCDESTROY) FOwnerHook.Remove();
+        if (msg != WM_DEVICECHANGE) return false;
+        SafeCall([this] { DeviceChange(); });
+        result = 0;
+        return true;
+    });
 }
 
 void TDirTree::DeviceChange()
 {
-    --FChangeLock;
     {
-        TFinally unlock([&] { ++FChangeLock; });
+        TChangeLock lock(FChangeLock);
         if (!UpdateDrives()) CheckMediaChange();
     }
-    SelectionChanged(Selected());
+    Change(Selected());
 }
 
 void TDirTree::WndProc(TMessage& Message)
 {
     if (Message.Msg == WM_DESTROY) {
         // The window goes with its parent: its nodes are freed without selection reports.
-        --FChangeLock;
-        TFinally unlock([&] { ++FChangeLock; });
+        TChangeLock lock(FChangeLock);
         TCustomTreeView::WndProc(Message);
         return;
     }
     if (Message.Msg == WM_DROPFILES) {
         DropFiles(reinterpret_cast<HDROP>(Message.WParam));
         Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == CM_FIXROWS) {
+        FixPendingRows();
         return;
     }
     TCustomTreeView::WndProc(Message);

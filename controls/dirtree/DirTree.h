@@ -1,31 +1,20 @@
-// The drive-and-folder tree: drives as top-level nodes, folders read lazily beneath them.
+// The drive-and-folder tree: drives as top-level nodes, folders read lazily beneath them. A tree view over
+// the folder model, which holds the drives, the searches and the filters.
 #pragma once
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "controls/dirtree/dirtree_pure.h"
+#include "controls/dirtree/DirTreeModel.h"
 #include "framework/ComCtrls.h"
 #include "framework/ImgList.h"
+#include "framework/WindowHook.h"
 
 using TStrings = std::vector<std::string>;
-
-// The locale's case-insensitive sort key of a folder name: sub-folders are listed in the order of their keys.
-std::string FolderSortKey(const std::string& name);
-
-// One folder search; the searching operation owns it and lends it to OnFindDir.
-struct TDirRec {
-    int Attr = 0;
-    std::string Name;
-    HANDLE FindHandle = nullptr;
-    WIN32_FIND_DATAA FindData{};
-    void* Data = nullptr;
-};
 
 // Releases a COM interface pointer it holds.
 template <class I> class TComRef {
@@ -36,7 +25,6 @@ public:
     TComRef& operator=(const TComRef&) = delete;
     I* Get() const { return FPtr; }
     I* operator->() const { return FPtr; }
-    explicit operator bool() const { return FPtr != nullptr; }
     I** Put()
     {
         Reset();
@@ -59,29 +47,34 @@ struct TPidlFree {
 using TPidl = std::unique_ptr<ITEMIDLIST, TPidlFree>;
 
 // The user data of every drive and folder node (placeholders have none).
-struct TDirEntry {
-    std::string Path;  // upper case, trailing backslash
-    // The same folder as the file system spells it. Searches go through this spelling: on a case-sensitive
-    // file system an upper-cased name is found only by reading the whole parent folder.
-    std::string DiskPath;
-    bool SubDirsRead = false;
-    // A folder's sub-folder probe waits until its row is displayed. Each expansion that defers the probes
-    // starts a new round of the expanded node; a child whose last probe belongs to an earlier round of its
-    // parent is probed when the tree view next asks for its expand button.
-    unsigned ProbeRound = 0;   // of this node, as a parent
-    unsigned ProbedRound = 0;  // the parent's round of this node's last probe
-    void* Data = nullptr;
+struct TDirEntry : TFolder {
     TComRef<IShellFolder> ShellFolder;
     TPidl ItemIdList;
+    // The row-time probe's answer, while the rows do not show it yet.
+    bool RowsPending = false;
+    bool ProbeFound = false;
 };
 
-using TAddFileEvent = std::function<void(TObject* Sender, const std::string& AFileName, bool& DoAdd)>;
-using TFindDirEvent =
-    std::function<void(TObject* Sender, const std::string& APath, TDirRec& ARec, int& AResult, bool AFirst)>;
+// The folder model's platform queries over the Windows API.
+class TWinFolderSystem : public TFolderSystem {
+public:
+    unsigned LogicalDrives() override;
+    unsigned DriveType(const std::string& root) override;
+    bool VolumeInfo(const std::string& root, std::string& name, unsigned long& serial) override;
+    std::string DisplayName(const std::string& root) override;
+    int FindStep(const std::string& folder, TDirRec& rec, bool first) override;
+    void FindClose(void* handle) override;
+    std::string Upper(const std::string& s) override;
+    std::string SortKey(const std::string& name) override;
+};
+
 using TDropFilesEvent = std::function<void(TObject* Sender, int X, int Y, const std::string& aDropDir,
                                            const TStrings& aDropFiles, TShiftState Shift)>;
 
 class TDirTree : public TCustomTreeView {
+    std::unique_ptr<TFolderSystem> FSystem;
+    TDirTreeModel FModel;
+
 public:
     explicit TDirTree(TComponent* AOwner);
     ~TDirTree() override;
@@ -93,66 +86,44 @@ public:
 
     bool ReadOnStart() const { return FReadOnStart; }
     void SetReadOnStart(bool value) { FReadOnStart = value; }
-    TDirTypes DirTypes() const { return FDirTypes; }
+    TDirTypes DirTypes() const { return FModel.DirTypes; }
     void SetDirTypes(TDirTypes value);
-    bool GoBelowRecycleBin() const { return FGoBelowRecycleBin; }
+    bool GoBelowRecycleBin() const { return FModel.GoBelowRecycleBin; }
     void SetGoBelowRecycleBin(bool value);
-    bool FastLoad() const { return FFastLoad; }
-    void SetFastLoad(bool value) { FFastLoad = value; }
+    bool FastLoad() const { return FModel.FastLoad; }
+    void SetFastLoad(bool value) { FModel.FastLoad = value; }
     const std::string& InitialDirectory() const { return FInitialDirectory; }
     void SetInitialDirectory(const std::string& value);
-    TDriveTypes DriveTypes() const { return FDriveTypes; }
+    TDriveTypes DriveTypes() const { return FModel.DriveTypes; }
     void SetDriveTypes(TDriveTypes value);
     bool ShowShareOverlay() const { return FShowShareOverlay; }
     void SetShowShareOverlay(bool value);
     bool AcceptDropFiles() const { return FAcceptDropFiles; }
     void SetAcceptDropFiles(bool value);
 
-    TAddFileEvent OnAddDir;
-    TFindDirEvent OnFindDir;
+    TAddFileEvent& OnAddDir = FModel.OnAddDir;
+    TFindDirEvent& OnFindDir = FModel.OnFindDir;
     TTVExpandedEvent OnGetIcon, OnDeleteItem;
     TDropFilesEvent OnDropFiles;
 
-    // Operations used inside the control (public so that callers and tests can drive them step by step).
-    TTreeNode* FindPathNode(std::string path);
-    std::string DropTargetPath();
-    void ReadDrives();
-    void ReadSubDirs(TTreeNode* node);
-    void ProbeSubDirs(TTreeNode* node);
-    void ProbeChildren(TTreeNode* node);
-    TTreeNode* AddDriveNode(const std::string& root, void* data);
-    TTreeNode* InsertDriveNode(const std::string& root, void* data);
-    TTreeNode* AddDirNode(TTreeNode* parent, const std::string& path, void* data);
-    void AttachEntry(TTreeNode* node, const std::string& path, void* data);
-    void SetNodeIcons(TTreeNode* node, int icon);
-    std::string DriveLabel(char letter);
-    int VolumeSerial(char letter);
-    unsigned GetDriveMask();
-    bool AcceptDirPath(const std::string& path);
-    bool AcceptDirAttr(int attr) const { return dirtree::DirAttrAccepted(FDirTypes, static_cast<unsigned>(attr)); }
-    void ClearTree();
-    void LockChange() { --FChangeLock; }
-    void UnlockChange();
-    void Reload();
-    bool UpdateDrives();
-    void ResetNode(TTreeNode* node);
-    void CheckMediaChange();
-    int ShareOverlayIndex(TTreeNode* node);
-
+    // A node's folder; null for a placeholder.
     static TDirEntry* EntryOf(const TTreeNode* node) { return node ? static_cast<TDirEntry*>(node->Data()) : nullptr; }
-    int VolumeSerials(char letter) const { return FVolumeSerials[LetterIndex(letter)]; }
-    const std::string& LastPaths(char letter) const { return FLastPaths[LetterIndex(letter)]; }
-    unsigned KnownDrives() const { return FKnownDrives; }
-    int ChangeLock() const { return FChangeLock; }
     int ClosedFolderIcon() const { return FClosedFolderIcon; }
-    int OpenFolderIcon() const { return FOpenFolderIcon; }
-    const TStrings& DroppedFiles() const { return FDroppedFiles; }
-    HWND OwnerWindow() const { return FOwnerWindow; }
 
     bool SetProperty(const std::string& name, const TLayoutValue& value) override;
     void WndProc(TMessage& Message) override;
 
 protected:
+    // With other drives and folders than the platform's (tests play kinds of drive that Wine cannot make).
+    TDirTree(TComponent* AOwner, std::unique_ptr<TFolderSystem> system);
+    const TDirTreeModel& Model() const { return FModel; }
+    // Rebuilds the drive nodes.
+    void ReadDrives();
+    // The node of a path, without reading anything; null when a level of it is not in the tree.
+    TTreeNode* FindPathNode(std::string path);
+    // The share overlay of a node: 0 for a shared folder, else -1.
+    int ShareOverlayIndex(TTreeNode* node);
+
     void Loaded() override;
     void CreateWnd() override;
     void DestroyWnd() override;
@@ -161,52 +132,42 @@ protected:
     void Change(TTreeNode* node) override;
     void TreeClick() override;
 
-    // The platform's drive and volume queries; tests replace them for kinds of drive that Wine cannot make.
-    virtual DWORD PlatformLogicalDrives();
-    virtual UINT PlatformDriveType(const std::string& root);
-    virtual bool PlatformVolumeInfo(const std::string& root, std::string& name, DWORD& serial);
-
 private:
-    static int LetterIndex(char letter);
-    void NodeDeletion(TObject* Sender, TTreeNode* node);
+    class TChangeLock;
+    TTreeNode* WalkPath(const std::string& upperPath, bool open);
+    void ReadSubDirs(TTreeNode* node);
+    void ProbeSubDirs(TTreeNode* node);
+    void FixPendingRows();
+    void AddDriveNode(const std::string& root, bool inOrder);
+    TTreeNode* AddFolderNode(TTreeNode* parent, const TFoundDir& dir);
+    void AttachEntry(TTreeNode* node, const std::string& diskPath, void* data);
+    void SetNodeIcons(TTreeNode* node, int icon);
+    void NodeDeletion(TTreeNode* node);
     static void FreeEntry(TTreeNode* node);
-    void SelectionChanged(TTreeNode* node);
-    TTreeNode* MakeDriveNode(const std::string& root, void* data, TTreeNode* before);
-    int ReadSerial(char letter, std::string* caption);
-    void GiveDriveChildren(TTreeNode* node, const std::string& root);
-    bool FindStep(const std::string& path, const std::string& diskPath, TDirRec& rec, int& result, bool first,
-                  bool handlers = true);
-    bool HasAcceptedSubDir(TDirEntry* e, bool handlers);
-    TTreeNode* AddFoundDir(TTreeNode* parent, const std::string& path, const std::string& name, void* data, int attr);
-    TTreeNode* AddFolderNode(TTreeNode* parent, const std::string& path, const std::string& caption, void* data,
-                             int icon);
-    static int ShellIcon(const std::string& path);
-    void WalkShareOverlay(TTreeNode* first, bool on);
+    void ClearTree();
+    void ResetNode(TTreeNode* node);
+    void RefreshDrive(TTreeNode* node, char letter, int serial);
+    void Reload();
+    bool UpdateDrives();
+    void CheckMediaChange();
+    void DeviceChange();
+    void WalkShareOverlay(TTreeNode* first);
     void DropFiles(HDROP drop);
     void HookOwner();
-    void UnhookOwner();
-    static LRESULT CALLBACK OwnerWindowHook(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void DeviceChange();
 
     std::unique_ptr<TImageList> FImageList;
     int FClosedFolderIcon = 0, FOpenFolderIcon = 0;
-    std::string FWindowsDir;
-    std::array<std::string, 26> FLastPaths;
-    std::array<int, 26> FVolumeSerials{};
-    unsigned FKnownDrives = 0;
     int FChangeLock = 0;
     TComRef<IShellFolder> FDrivesFolder;
     TStrings FDroppedFiles;
-    HWND FOwnerWindow = nullptr;
+    TWindowHook FOwnerHook;
     bool FRestorePending = false;
     std::string FSavedPath;
+    // Unread folders whose rows are to follow their row-time probe once the tree view's callback is over.
+    std::vector<TTreeNode*> FPendingRows;
 
     bool FReadOnStart = true;
-    TDirTypes FDirTypes = DefaultDirTypes;
-    bool FGoBelowRecycleBin = false;
-    bool FFastLoad = false;
     std::string FInitialDirectory;
-    TDriveTypes FDriveTypes = AllDriveTypes;
     bool FShowShareOverlay = false;
     bool FAcceptDropFiles = false;
 };
