@@ -7,21 +7,11 @@
 
 #include "framework/CriticalErrors.h"
 #include "framework/Forms.h"
+#include "framework/SysUtils.h"
 
 using namespace dirtree;
 
 namespace {
-
-template <class F> class TFinally {
-public:
-    explicit TFinally(F f) : FF(std::move(f)) {}
-    ~TFinally() { FF(); }
-    TFinally(const TFinally&) = delete;
-    TFinally& operator=(const TFinally&) = delete;
-
-private:
-    F FF;
-};
 
 std::string CurrentDir()
 {
@@ -192,7 +182,7 @@ void TDirTree::ReadDrives()
     TChangeLock lock(FChangeLock);
     TBusyCursor busy;
     BeginUpdate();
-    TFinally done([&] {
+    ScopeExit done([&] {
         EndUpdate();
         if (TTreeNode* sel = Selected()) sel->MakeVisible();
     });
@@ -279,7 +269,7 @@ void TDirTree::ClearTree()
 {
     const bool window = HandleAllocated();
     if (window) BeginUpdate();
-    TFinally done([&] {
+    ScopeExit done([&] {
         if (window) EndUpdate();
     });
     {
@@ -389,7 +379,7 @@ void TDirTree::OpenPath(std::string path)
     }
     TBusyCursor busy;
     BeginUpdate();
-    TFinally done([&] { EndUpdate(); });
+    ScopeExit done([&] { EndUpdate(); });
     if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) {
         SetSelected(found);
         found->MakeVisible();
@@ -569,7 +559,7 @@ bool TDirTree::UpdateDrives()
     {
         TChangeLock lock(FChangeLock);
         BeginUpdate();
-        TFinally done([&] {
+        ScopeExit done([&] {
             EndUpdate();
             RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         });
@@ -684,7 +674,7 @@ void TDirTree::DropFiles(HDROP drop)
     }
     DragFinish(drop);
     if (!node) return;
-    TFinally unmark([&] { SetDropTarget(nullptr); });
+    ScopeExit unmark([&] { SetDropTarget(nullptr); });
     if (OnDropFiles) {
         TShiftState shift = 0;
         if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
