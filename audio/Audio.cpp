@@ -105,17 +105,11 @@ bool TAudio::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
 bool TAudio::SetFormatProperty(TAudioSettings& direction, const std::string& name, const TLayoutValue& value)
 {
     if (name == "BitsPerSample") {
-        const std::string& id = value.AsIdent();
-        if (id == "_8") SetBitsPerSample(direction, _8);
-        else if (id == "_16") SetBitsPerSample(direction, _16);
-        else throw ELayoutError("Invalid BitsPerSample '" + id + "'");
+        SetBitsPerSample(direction, value.AsEnum<TBPS>({"_8", "_16"}));
         return true;
     }
     if (name == "Channels") {
-        const std::string& id = value.AsIdent();
-        if (id == "Mono") SetChannels(direction, Mono);
-        else if (id == "Stereo") SetChannels(direction, Stereo);
-        else throw ELayoutError("Invalid Channels '" + id + "'");
+        SetChannels(direction, value.AsEnum<TChannels>({"Mono", "Stereo"}));
         return true;
     }
     if (name == "SampleRate") {

@@ -6,15 +6,6 @@
 
 namespace {
 
-bool IdentToBevel(const std::string& name, THemisphereBevel& bevel)
-{
-    if (name == "hbNone") bevel = hbNone;
-    else if (name == "hbLowered") bevel = hbLowered;
-    else if (name == "hbRaised") bevel = hbRaised;
-    else return false;
-    return true;
-}
-
 // The bytes a stored image is written as: the file it was read from while no rebuild has replaced it,
 // else the picture in 16 bits a pixel with 5-5-5 bit fields.
 std::vector<std::uint8_t> StoredImage(TBitmap& image, const std::vector<std::uint8_t>& loaded)
@@ -356,22 +347,15 @@ void THemisphereButton::Click()
 
 bool THemisphereButton::SetProperty(const std::string& name, const TLayoutValue& value)
 {
-    auto bevel = [&] {
-        THemisphereBevel b;
-        if (!IdentToBevel(value.AsIdent(), b)) throw ELayoutError("Unknown bevel " + value.Str);
-        return b;
-    };
+    auto bevel = [&] { return value.AsEnum<THemisphereBevel>({"hbNone", "hbLowered", "hbRaised"}); };
     if (name == "AllowAllUp") SetAllowAllUp(value.AsBool());
     else if (name == "AttenControl") SetAttenControl(value.AsFloat());
     else if (name == "BevelInner") SetBevelInner(bevel());
     else if (name == "BevelOuter") SetBevelOuter(bevel());
     else if (name == "BevelWidth") SetBevelWidth(value.AsInt());
     else if (name == "BorderColor") SetBorderColor(value.AsColor());
-    else if (name == "BorderStyle") {
-        if (value.AsIdent() == "bsNone") SetBorderStyle(bsNone);
-        else if (value.AsIdent() == "bsSingle") SetBorderStyle(bsSingle);
-        else throw ELayoutError("Unknown border style " + value.Str);
-    } else if (name == "Caption") SetCaption(value.AsString());
+    else if (name == "BorderStyle") SetBorderStyle(value.AsEnum<TFormBorderStyle>({"bsNone", "bsSingle"}));
+    else if (name == "Caption") SetCaption(value.AsString());
     else if (name == "Down") SetDown(value.AsBool());
     else if (name == "FaceColor") SetFaceColor(value.AsColor());
     else if (name == "FaceShaded") SetFaceShaded(value.AsBool());

@@ -23,18 +23,3 @@ std::vector<T3dPass> Label3dPasses(const T3dLook& look)
     passes.push_back({look.Enabled ? look.FontColor : clGrayText, 0, 0});
     return passes;
 }
-
-bool IdentTo3DEffect(const std::string& name, T3DEffect& effect)
-{
-    static const struct {
-        const char* name;
-        T3DEffect value;
-    } names[] = {{"Normal3d", T3DEffect::Normal3d}, {"Resit3d", T3DEffect::Resit3d},
-                 {"Raised3d", T3DEffect::Raised3d}, {"Shadowed3d", T3DEffect::Shadowed3d}};
-    for (const auto& n : names)
-        if (SameText(name, n.name)) {
-            effect = n.value;
-            return true;
-        }
-    return false;
-}

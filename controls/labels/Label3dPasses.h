@@ -29,4 +29,3 @@ struct T3dLook {
 std::vector<T3dPass> Label3dPasses(const T3dLook& look);
 
 // Style names as layouts write them; false for an unknown name.
-bool IdentTo3DEffect(const std::string& name, T3DEffect& effect);

@@ -58,9 +58,7 @@ void TmyLabel3d::SetAShadeLTSet(bool value)
 bool TmyLabel3d::SetProperty(const std::string& name, const TLayoutValue& value)
 {
     if (name == "AStyle3D") {
-        T3DEffect effect;
-        if (!IdentTo3DEffect(value.AsIdent(), effect)) throw ELayoutError("Unknown 3-D style '" + value.Str + "'");
-        SetAStyle3D(effect);
+        SetAStyle3D(value.AsEnum<T3DEffect>({"Normal3d", "Resit3d", "Raised3d", "Shadowed3d"}));
     } else if (name == "AShadeRightBottom") {
         SetAShadeRightBottom(value.AsColor());
     } else if (name == "AShadeLeftTop") {

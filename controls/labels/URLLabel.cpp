@@ -131,13 +131,9 @@ bool TURLLabel::SetProperty(const std::string& name, const TLayoutValue& value)
     } else if (name == "ShowPrefix") {
         SetShowPrefix(value.AsBool());
     } else if (name == "LabelType") {
-        TURLLabelType type;
-        if (!IdentToURLLabelType(value.AsIdent(), type)) throw ELayoutError("Unknown label type '" + value.Str + "'");
-        SetLabelType(type);
+        SetLabelType(value.AsEnum<TURLLabelType>({"Auto", "Passive", "Link"}));
     } else if (name == "LinkType") {
-        TURLLinkType type;
-        if (!IdentToURLLinkType(value.AsIdent(), type)) throw ELayoutError("Unknown link type '" + value.Str + "'");
-        SetLinkType(type);
+        SetLinkType(value.AsEnum<TURLLinkType>({"http", "mailto"}));
     } else {
         return TLabel::SetProperty(name, value);
     }

@@ -11,23 +11,6 @@ namespace {
 constexpr std::size_t PrefixLength = 7;  // both prefixes
 }
 
-bool IdentToURLLabelType(const std::string& name, TURLLabelType& value)
-{
-    if (SameText(name, "Auto")) value = TURLLabelType::Auto;
-    else if (SameText(name, "Passive")) value = TURLLabelType::Passive;
-    else if (SameText(name, "Link")) value = TURLLabelType::Link;
-    else return false;
-    return true;
-}
-
-bool IdentToURLLinkType(const std::string& name, TURLLinkType& value)
-{
-    if (SameText(name, "http")) value = TURLLinkType::http;
-    else if (SameText(name, "mailto")) value = TURLLinkType::mailto;
-    else return false;
-    return true;
-}
-
 TURLLinkModel::TURLLinkModel(Callbacks callbacks) : FCallbacks(std::move(callbacks)) {}
 
 void TURLLinkModel::Initialise()

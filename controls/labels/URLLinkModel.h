@@ -14,8 +14,6 @@ extern const char* const URLPrefixMailto;  // "mailto:"
 extern const char* const URLWebPlaceholder;
 extern const char* const URLMailPlaceholder;
 
-bool IdentToURLLabelType(const std::string& name, TURLLabelType& value);
-bool IdentToURLLinkType(const std::string& name, TURLLinkType& value);
 
 class TURLLinkModel {
 public:
