@@ -231,7 +231,7 @@ TEST(MessageBoxes, WithoutAReplacementTheBoxBelongsToTheActiveWindowOrTheApplica
     EXPECT_EQ(g_box.Text, "Shown for real");
     EXPECT_EQ(g_box.Owner, Application->Handle());
 
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(100, 40);
     form->InitLayout();
     form->Show();
@@ -240,7 +240,6 @@ TEST(MessageBoxes, WithoutAReplacementTheBoxBelongsToTheActiveWindowOrTheApplica
     ShowMessageBox("Over the form", "Box", MB_OK);
     EXPECT_EQ(g_box.Owner, form->Handle());
     form->Hide();
-    delete form;
     RecordMessageBoxes();
 }
 

@@ -16,6 +16,7 @@
 #include "framework/BitmapFile.h"
 #include "framework/Forms.h"
 #include "framework/Layout.h"
+#include "tests/support/OwnedForm.h"
 #include "tests/support/TestHarness.h"
 
 namespace {
@@ -606,8 +607,7 @@ TEST_F(HemiTest, LayoutWithStoredImages)
         "    ImageMask = file(\"stop_mask.bmp\")\n    ImageGlyph = file(\"stop_glyph.bmp\")\n"
         "  }\n"
         "}\n";
-    TForm* loaded = new TForm(nullptr);
-    std::unique_ptr<TForm> owner(loaded);
+    TOwnedForm<TForm> loaded(new TForm(nullptr));
     loaded->BeginLoading();
     TLayoutLoader loader([&](const std::string& name) { return files.at(name); });
     loader.Load(ParseLayout(text), loaded);

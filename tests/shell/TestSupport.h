@@ -1,4 +1,5 @@
-// What the shell tests share: the test harness, message pumping and read-only registry keys.
+// What the shell tests share: the test harness, forms freed at the end of a test, message pumping and
+// read-only registry keys.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +7,7 @@
 
 #include <string>
 
+#include "tests/support/OwnedForm.h"
 #include "tests/support/PumpMessages.h"
 #include "tests/support/TestHarness.h"
 
