@@ -33,9 +33,9 @@ void ClearShown();
 void RecordMessageBoxes();
 
 struct TTestProgram {
-    std::string Title = "";                // empty: the default title, from the file name
-    std::function<void()> RegisterClasses; // the layout classes the tested windows use
-    bool ErrorDisplayFails = false;        // an error display fails the running test instead of being recorded
+    std::string Title = "";                 // empty: the default title, from the file name
+    std::function<void()> RegisterClasses;  // the layout classes the tested windows use
+    bool ErrorDisplayFails = false;         // an error display fails the running test instead of being recorded
 };
 
 // The application and the screen, registered, initialised and titled; message boxes are recorded.
