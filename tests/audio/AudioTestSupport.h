@@ -1,5 +1,6 @@
-// Shared helpers of the audio tests: message pumping, reading WAV files independently of the writer,
-// counting allocations made by threads other than the main one, and failing one on purpose.
+// Shared helpers of the audio tests: the test harness, temp paths, message pumping, reading WAV files
+// independently of the writer, counting allocations made by threads other than the main one, and failing one
+// on purpose.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "tests/support/PumpMessages.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestHarness.h"
 
 extern DWORD g_mainThread;
 // operator new calls made on other threads while g_countForeign is set.
@@ -17,11 +20,8 @@ extern std::atomic<bool> g_countForeign;
 extern std::atomic<long> g_foreignAllocations;
 // When 0 or more: that many more allocations of the main thread succeed, the next one fails (once).
 extern std::atomic<int> g_allocationsBeforeFailure;
-// Messages handed to the application's error display during the tests.
-extern std::vector<std::string> g_displayedErrors;
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
-std::string TempPath(const std::string& name);
 
 struct TWavInfo {
     bool Valid = false;

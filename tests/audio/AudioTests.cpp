@@ -824,16 +824,16 @@ TEST(RecorderCallback, NoAllocationAndHandlerErrorsReachTheMainThread)
 
     // A handler that throws: the capture thread goes on, the error reaches the error display on the main thread.
     audio.OnRecord = [](TObject*, void*, void*, std::uint16_t) { throw EInOutError("handler failed", 1); };
-    g_displayedErrors.clear();
+    ShownErrors().clear();
     Deliver(rec, buffer);
     Deliver(rec, buffer);
-    EXPECT_TRUE(g_displayedErrors.empty());
+    EXPECT_TRUE(ShownErrors().empty());
     PumpMessages();
-    ASSERT_EQ(1u, g_displayedErrors.size());
-    EXPECT_EQ("handler failed", g_displayedErrors[0]);
+    ASSERT_EQ(1u, ShownErrors().size());
+    EXPECT_EQ("handler failed", ShownErrors()[0]);
     Deliver(rec, buffer);  // a later failure is reported again
     PumpMessages();
-    EXPECT_EQ(2u, g_displayedErrors.size());
+    EXPECT_EQ(2u, ShownErrors().size());
 
     // A stop while the handler is still busy with a buffer waits for it before the file is finished, and
     // leaves messages meant for others in the queue.

@@ -1,4 +1,4 @@
-// Own main: the application object (its error display records instead of showing a box), an allocation
+// Own main: the shared test application (its error display records instead of showing a box), an allocation
 // counter that tells whether the capture callback allocates, and allocations made to fail on purpose.
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 DWORD g_mainThread = 0;
 std::atomic<bool> g_countForeign{false};
 std::atomic<long> g_foreignAllocations{0};
-std::vector<std::string> g_displayedErrors;
 std::atomic<int> g_allocationsBeforeFailure{-1};
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -50,16 +49,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
     return out;
 }
 
-std::string TempPath(const std::string& name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    // Takes never replace a file, so one left by an earlier run that failed goes first.
-    std::string path = std::string(dir) + "tw_audio_" + std::to_string(GetCurrentProcessId()) + "_" + name;
-    DeleteFileA(path.c_str());
-    return path;
-}
-
 TWavInfo ParseWav(const std::vector<std::uint8_t>& b)
 {
     TWavInfo w;
@@ -83,9 +72,7 @@ TWavInfo ParseWav(const std::vector<std::uint8_t>& b)
 int main(int argc, char** argv)
 {
     g_mainThread = GetCurrentThreadId();
-    TApplication app;
-    app.OnException = [](const std::string& message) { g_displayedErrors.push_back(message); };
-    RegisterAudioClasses();
+    TTestApplication application({.RegisterClasses = RegisterAudioClasses});
     testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();
     // Under Wine on qemu-user the process has crashed with SIGSEGV while exiting after the sound driver was

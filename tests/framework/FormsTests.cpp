@@ -57,7 +57,7 @@ TEST(Layouts, PropertiesLoadInOrderThenEveryComponentEndsLoadingThenTheFormIsCre
 {
     RegisterComponentClass<TOrderProbe>("TOrderProbe");
     g_order.clear();
-    auto* form = new TProbeForm(Application);
+    TOwnedForm<TProbeForm> form(new TProbeForm(Application));
     form->InitLayoutFromText(R"(
 TProbeForm F {
   ClientWidth = 200
@@ -80,20 +80,18 @@ TProbeForm F {
     auto* button = dynamic_cast<TButton*>(form->FindComponent("Button1"));
     SendMessageA(button->Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(form->Clicks, 1);
-    delete form;
 }
 
 TEST(Layouts, MistakesAreReportedWithTheirLine)
 {
     auto expectError = [](const char* text, const char* fragment) {
-        auto* form = new TProbeForm(Application);
+        TOwnedForm<TProbeForm> form(new TProbeForm(Application));
         try {
             form->InitLayoutFromText(text);
             ADD_FAILURE() << "no error for " << text;
         } catch (const ELayoutError& e) {
             EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
         }
-        delete form;
     };
     expectError("TProbeForm F {\n  Bogus = 1\n}", "line 2");
     expectError("TProbeForm F {\n TButton B {\n  OnClick = Missing\n }\n}", "no handler Missing");
@@ -115,7 +113,7 @@ public:
 
 TEST(Layouts, NestingMenusReferencesAndTheErrorsOfEachKind)
 {
-    auto* form = new TPickyForm(Application);
+    TOwnedForm<TPickyForm> form(new TPickyForm(Application));
     form->InitLayoutFromText(R"(TPickyForm F {
   ClientWidth = 100
   ClientHeight = 60
@@ -138,17 +136,15 @@ TEST(Layouts, NestingMenusReferencesAndTheErrorsOfEachKind)
     ASSERT_EQ(menu->Count(), 2);
     EXPECT_EQ(menu->Items(1)->Caption(), "Two");
     EXPECT_EQ(menu->Items(0)->Name(), "One");
-    delete form;
 
     auto expectError = [](const char* text, const std::string& message) {
-        auto* f = new TPickyForm(Application);
+        TOwnedForm<TPickyForm> f(new TPickyForm(Application));
         try {
             f->InitLayoutFromText(text);
             ADD_FAILURE() << "no error for " << text;
         } catch (const Exception& e) {
             EXPECT_EQ(e.what(), message);
         }
-        delete f;
     };
     expectError("TPickyForm F {\n TPopupMenu M { }\n TEdit E {\n  PopupMenu = Nowhere\n }\n}",
                 "Layout line 4: E.PopupMenu: no such property");
@@ -161,14 +157,13 @@ TEST(Layouts, NestingMenusReferencesAndTheErrorsOfEachKind)
                 "Layout line 2: B.OnMouseDown: Handler 'Clicked' has the wrong type");
 
     // A form with a layout name finds it among the program's resources, or says it is missing.
-    auto* named = new TForm(Application, "FWNOPE_LAYOUT");
+    TOwnedForm<TForm> named(new TForm(Application, "FWNOPE_LAYOUT"));
     try {
         named->InitLayout();
         ADD_FAILURE() << "no error";
     } catch (const ELayoutError& e) {
         EXPECT_STREQ(e.what(), "Layout resource FWNOPE_LAYOUT not found");
     }
-    delete named;
 }
 
 namespace {
@@ -186,7 +181,7 @@ public:
 TEST(Forms, AnExceptionInAHandlerIsShownAndEndsOnlyThatHandler)
 {
     ClearShown();
-    auto* form = new TThrowingForm(Application);
+    TOwnedForm<TThrowingForm> form(new TThrowingForm(Application));
     form->InitLayout();
     SendMessageA(form->Handle(), WM_APP + 9, 0, 0);
     ASSERT_EQ(ShownErrors().size(), 1u);
@@ -196,12 +191,11 @@ TEST(Forms, AnExceptionInAHandlerIsShownAndEndsOnlyThatHandler)
     SetWindowTextA(form->Handle(), "four");
     EXPECT_EQ(SendMessageA(form->Handle(), WM_GETTEXTLENGTH, 0, 0), 4);
     ClearShown();
-    delete form;
 }
 
 TEST(Forms, ShowModalRunsItsOwnLoopUntilAModalResultIsSet)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(100, 50);
     form->SetPosition(poScreenCenter);
     form->InitLayout();
@@ -227,7 +221,6 @@ TEST(Forms, ShowModalRunsItsOwnLoopUntilAModalResultIsSet)
     EXPECT_EQ(wr.left, 10);
     EXPECT_EQ(wr.top, 20);
     form->Hide();
-    delete form;
 }
 
 namespace {
@@ -286,7 +279,7 @@ std::string StyleOf(TCustomForm* form)
 
 TEST(Forms, BorderStylesAndIconsMakeTheWindowAndTheClientSizeStays)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(150, 70);
     form->InitLayout();
     EXPECT_EQ(StyleOf(form), "caption sizing sysmenu min max ");
@@ -324,17 +317,15 @@ TEST(Forms, BorderStylesAndIconsMakeTheWindowAndTheClientSizeStays)
     GetClientRect(form->Handle(), &rc);
     EXPECT_EQ(rc.right, 190);
     EXPECT_EQ(rc.bottom, 60);
-    delete form;
 
     // Stay-on-top from the start, and a form without a window reports the client size it was given.
-    auto* top = new TForm(Application);
+    TOwnedForm<TForm> top(new TForm(Application));
     top->SetFormStyle(fsStayOnTop);
     top->SetClientSize(40, 20);
     EXPECT_EQ(top->ClientWidth(), 40);
     EXPECT_EQ(top->ClientRect().Bottom, 20);
     top->InitLayout();
     EXPECT_NE(StyleOf(top).find("topmost"), std::string::npos);
-    delete top;
 }
 
 TEST(Forms, EventsComeInTheirOrderAndAFailedShowStillShows)
@@ -421,11 +412,11 @@ TEST(Forms, ClosingAsksFirstThenDoesWhatTheCloseHandlerSays)
 
 TEST(Forms, ShowModalDisablesTheOtherWindowsAndEndsWithTheModalResult)
 {
-    auto* other = new TForm(Application);
+    TOwnedForm<TForm> other(new TForm(Application));
     other->SetClientSize(50, 20);
     other->InitLayout();
     other->Show();
-    auto* form = new TEventForm(Application);
+    TOwnedForm<TEventForm> form(new TEventForm(Application));
     form->InitLayout();
     auto* ok = new TButton(form);
     ok->SetParent(form);
@@ -478,13 +469,11 @@ TEST(Forms, ShowModalDisablesTheOtherWindowsAndEndsWithTheModalResult)
     EXPECT_THROW(form->ShowModal(), EInvalidOperation);
     form->SetEnabled(true);
     other->Hide();
-    delete form;
-    delete other;
 }
 
 TEST(Forms, MenuCommandsClickTheControlOfTheirNumberAndActivationFocusesTheActiveControl)
 {
-    auto* form = new TEventForm(Application);
+    TOwnedForm<TEventForm> form(new TEventForm(Application));
     form->SetClientSize(200, 80);
     form->InitLayout();
     auto* a = new TButton(form);
@@ -519,7 +508,6 @@ TEST(Forms, MenuCommandsClickTheControlOfTheirNumberAndActivationFocusesTheActiv
     EXPECT_EQ(Screen->ActiveForm(), form);
     EXPECT_EQ(Screen->ActiveControl(), b);
     form->Hide();
-    delete form;
 }
 
 TEST(Forms, LayoutPropertiesOfTheFormItself)
@@ -529,7 +517,7 @@ TEST(Forms, LayoutPropertiesOfTheFormItself)
         using TForm::TForm;
         HICON SentIcon() { return reinterpret_cast<HICON>(SendMessageA(Handle(), WM_GETICON, ICON_SMALL, 0)); }
     };
-    auto* form = new TIconForm(Application);
+    TOwnedForm<TIconForm> form(new TIconForm(Application));
     form->InitLayoutFromText(R"(TForm F {
   Caption = "Loaded"
   BorderStyle = bsDialog
@@ -557,19 +545,16 @@ TEST(Forms, LayoutPropertiesOfTheFormItself)
     EXPECT_EQ(form->SentIcon(), form->Icon().Handle());
     EXPECT_EQ(form->ClientWidth(), 130);
     EXPECT_EQ(form->ActiveControl(), form->FindComponent("Edit1"));
-    delete form;
 
     for (const char* bad : {"TForm F { BorderStyle = bsRound }", "TForm F { Position = poSomewhere }"}) {
-        auto* f = new TForm(Application);
+        TOwnedForm<TForm> f(new TForm(Application));
         EXPECT_THROW(f->InitLayoutFromText(bad), ELayoutError) << bad;
-        delete f;
     }
-    auto* f = new TForm(Application);
+    TOwnedForm<TForm> f(new TForm(Application));
     f->InitLayoutFromText("TForm F { FormStyle = fsNormal BorderIcons = [] Position = poDesigned }");
     EXPECT_EQ(f->FormStyle(), fsNormal);
     EXPECT_EQ(f->BorderIcons(), 0u);
     EXPECT_EQ(f->Position(), poDesigned);
-    delete f;
 }
 
 namespace {
@@ -630,7 +615,7 @@ TEST(Application, TitleErrorDisplayAndEndOfSession)
     ClearShown();
 
     // Messages posted run when the application processes them, one at a time or all.
-    auto* form = new TCountingForm(Application);
+    TOwnedForm<TCountingForm> form(new TCountingForm(Application));
     form->InitLayout();
     PostMessageA(form->Handle(), WM_APP + 3, 0, 0);
     PostMessageA(form->Handle(), WM_APP + 3, 0, 0);
@@ -639,7 +624,6 @@ TEST(Application, TitleErrorDisplayAndEndOfSession)
     Application->ProcessMessages();
     EXPECT_EQ(form->Count, 2);
     EXPECT_FALSE(Application->Terminated());
-    delete form;
 }
 
 TEST(Application, CursorsForTheWholeScreenAndForControls)
@@ -700,7 +684,7 @@ public:
 
 TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(200, 100);
     form->InitLayout();
     auto* probe = new TClickProbe(form);
@@ -734,12 +718,11 @@ TEST(WindowlessControls, MouseGoesToTheControlUnderThePointerAndStaysWhileHeld)
     SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 15));  // inside the bounds, outside the shape
     SendMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 15));
     EXPECT_TRUE(probe->Log.empty());
-    delete form;
 }
 
 TEST(WindowedControls, AChildAskedFirstCreatesItsParentAndOnlyOneWindowOfItsOwn)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(200, 100);
     auto* edit = new TEdit(form);
     edit->SetParent(form);
@@ -749,12 +732,11 @@ TEST(WindowedControls, AChildAskedFirstCreatesItsParentAndOnlyOneWindowOfItsOwn)
     for (HWND w = GetWindow(form->Handle(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) ++windows;
     EXPECT_EQ(windows, 1);
     EXPECT_EQ(GetParent(child), form->Handle());
-    delete form;
 }
 
 TEST(WindowedControls, TreeViewReportsTheDropTargetItWasGivenEvenOnTheSelectedNode)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(200, 100);
     form->InitLayout();
     auto* tree = new TCustomTreeView(form);
@@ -775,7 +757,6 @@ TEST(WindowedControls, TreeViewReportsTheDropTargetItWasGivenEvenOnTheSelectedNo
     tree->SetDropTarget(nullptr);
     EXPECT_EQ(tree->DropTarget(), nullptr);
     EXPECT_FALSE(TreeView_GetItemState(tree->Handle(), first->ItemId(), TVIS_DROPHILITED));
-    delete form;
 }
 
 // Answers the tree view's question for a node's expand button from a table of its own.
@@ -795,7 +776,7 @@ protected:
 
 TEST(WindowedControls, TreeViewAsksForTheExpandButtonOfANodeWhenItNeedsIt)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(200, 100);
     form->InitLayout();
     auto* tree = new TAskingTree(form);
@@ -836,12 +817,11 @@ TEST(WindowedControls, TreeViewAsksForTheExpandButtonOfANodeWhenItNeedsIt)
     asked->Expand();
     EXPECT_TRUE(asked->Expanded());
     EXPECT_TRUE(plain->HasChildren() == false && asked->HasChildren());
-    delete form;
 }
 
 TEST(WindowedControls, AWindowsObjectsGoWithItsLastMessage)
 {
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     auto* edit = new TEdit(form);
     edit->SetParent(form);
     HWND wnd = edit->Handle();
@@ -857,7 +837,6 @@ TEST(WindowedControls, AWindowsObjectsGoWithItsLastMessage)
     edit->DestroyHandle();
     EXPECT_EQ(TWinControl::FromHandle(wnd), nullptr);
     EXPECT_EQ(GetWindowObject(wnd, "TestHook"), nullptr);
-    delete form;
 }
 
 namespace {
@@ -926,7 +905,7 @@ void Print(TWinControl* c, TBitmap& out)
 
 TEST(WindowlessControls, ButtonsKeysDoubleClicksAndALostCapture)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     auto* box = new TBox(form, form, Bounds(10, 10, 50, 30), clRed);
     std::vector<std::string> formLog;
     form->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState s, int x, int y) {
@@ -978,12 +957,11 @@ TEST(WindowlessControls, ButtonsKeysDoubleClicksAndALostCapture)
     Mouse(form, WM_LBUTTONUP, 0, 150, 80);
     EXPECT_EQ(formLog, (std::vector<std::string>{"move 150", "down0:10 150,80", "up0"}));
     EXPECT_EQ(GetCapture(), nullptr);
-    delete form;
 }
 
 TEST(WindowlessControls, EnterAndLeaveFollowTheTopmostEnabledVisibleControl)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     auto* low = new TBox(form, form, Bounds(10, 10, 50, 30), clRed);
     auto* high = new TBox(form, form, Bounds(40, 10, 50, 30), clBlue);
     auto* off = new TBox(form, form, Bounds(100, 10, 20, 20), clLime);
@@ -1006,12 +984,11 @@ TEST(WindowlessControls, EnterAndLeaveFollowTheTopmostEnabledVisibleControl)
     EXPECT_EQ(form->GraphicControlAt(105, 15), nullptr);
     EXPECT_EQ(form->GraphicControlAt(60, 40), nullptr) << "right and bottom edges are outside";
     EXPECT_EQ(form->GraphicControlAt(89, 39), high);
-    delete form;
 }
 
 TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     form->Show();
     auto* box = new TBox(form, form, Bounds(10, 10, 50, 30), clRed);
     box->SetCursor(crHandPoint);
@@ -1055,12 +1032,11 @@ TEST(WindowlessControls, TheCursorIsTheOneOfTheControlUnderThePointer)
     EXPECT_EQ(GetCursor(), hand);
     Mouse(form, WM_LBUTTONUP, 0, 150, 80);
     form->Hide();
-    delete form;
 }
 
 TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     form->SetColor(clTeal);
     new TBox(form, form, Bounds(10, 10, 40, 20), clRed);
     new TBox(form, form, Bounds(30, 20, 40, 20), clBlue);
@@ -1108,12 +1084,11 @@ TEST(WindowlessControls, ChildrenPaintInOrderClippedToTheirBounds)
     EXPECT_FALSE(GetUpdateRect(form->Handle(), &dirty, FALSE)) << "painted once, not again and again";
     ClearShown();
     form->Hide();
-    delete form;
 }
 
 TEST(WindowlessControls, ChangesRepaintWhereTheControlWasAndWhereItIs)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     form->Show();
     auto* box = new TBox(form, form, Bounds(10, 10, 20, 20), clRed);
     auto dirty = [&](int x, int y) {
@@ -1168,12 +1143,11 @@ TEST(WindowlessControls, ChangesRepaintWhereTheControlWasAndWhereItIs)
     delete box;
     EXPECT_TRUE(dirty(135, 60)) << "gone: its place is painted again";
     form->Hide();
-    delete form;
 }
 
 TEST(WindowlessControls, PlacesOnTheScreenAndShowing)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     auto* panel = new TPanel(form);
     panel->SetParent(form);
     panel->SetBounds(20, 30, 100, 50);
@@ -1214,12 +1188,11 @@ TEST(WindowlessControls, PlacesOnTheScreenAndShowing)
     box->SetMouseCapture(true);
     EXPECT_FALSE(box->MouseCapture()) << "without a parent there is nothing to capture with";
     form->Hide();
-    delete form;
 }
 
 TEST(WindowedControls, TheWindowFollowsBoundsCaptionVisibilityEnablingAndFont)
 {
-    TForm* form = MakeForm(300, 200);
+    TOwnedForm<TForm> form(MakeForm(300, 200));
     auto* panel = new TPanel(form);
     panel->SetParent(form);
     HWND wnd = panel->Handle();
@@ -1289,7 +1262,6 @@ TEST(WindowedControls, TheWindowFollowsBoundsCaptionVisibilityEnablingAndFont)
     EXPECT_TRUE(inherits->Focused());
     EXPECT_EQ(form->ActiveControl(), inherits) << "a focused tab stop becomes the active control";
     form->Hide();
-    delete form;
 }
 
 namespace {
@@ -1313,7 +1285,7 @@ public:
 
 TEST(WindowedControls, NoticesFromChildrenGoBackToThem)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     auto* edit = new TColouredEdit(form);
     edit->SetParent(form);
     int changes = 0;
@@ -1337,14 +1309,13 @@ TEST(WindowedControls, NoticesFromChildrenGoBackToThem)
     SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(1, EN_CHANGE), reinterpret_cast<LPARAM>(Application->Handle()));
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(SendMessageA(form->Handle(), WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(wnd), NF_QUERY), NFR_ANSI);
-    delete form;
 }
 
 TEST(Forms, CentredPositionsCentreTheFirstShowOnly)
 {
     for (TPosition position : {poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter, poDesigned,
                                poDefault}) {
-        auto* form = new TForm(Application);
+        TOwnedForm<TForm> form(new TForm(Application));
         form->SetClientSize(100, 50);
         form->SetPosition(position);
         form->InitLayout();
@@ -1368,7 +1339,6 @@ TEST(Forms, CentredPositionsCentreTheFirstShowOnly)
         EXPECT_EQ(wr.left, 5) << position;
         EXPECT_EQ(wr.top, 6) << position;
         form->Hide();
-        delete form;
     }
 }
 
@@ -1391,7 +1361,7 @@ TEST(Application, ProcessingMessagesEndsWhenAWindowKeepsAskingToBePainted)
     HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr,
                                nullptr, wc.hInstance, nullptr);
     InvalidateRect(wnd, nullptr, FALSE);
-    auto* form = new TCountingForm(Application);
+    TOwnedForm<TCountingForm> form(new TCountingForm(Application));
     form->InitLayout();
     PostMessageA(form->Handle(), WM_APP + 3, 0, 0);
     Application->ProcessMessages();  // returns, although the window is still invalid
@@ -1399,7 +1369,6 @@ TEST(Application, ProcessingMessagesEndsWhenAWindowKeepsAskingToBePainted)
     RECT r;
     EXPECT_TRUE(GetUpdateRect(wnd, &r, FALSE));
     DestroyWindow(wnd);
-    delete form;
 }
 
 TEST(Application, TheProgramsOwnCursorsByNumber)
@@ -1424,7 +1393,7 @@ TEST(Layouts, ControlPropertiesByName)
         }
         std::vector<std::string> Log;
     };
-    auto* form = new TEventsForm(Application);
+    TOwnedForm<TEventsForm> form(new TEventsForm(Application));
     form->InitLayoutFromText(R"(TEventsForm F {
   ClientWidth = 200 ClientHeight = 100
   TLabel L {
@@ -1464,18 +1433,16 @@ TEST(Layouts, ControlPropertiesByName)
     m->MouseUp(mbLeft, 0, 2, 2);
     m->DblClick();
     EXPECT_EQ(form->Log, (std::vector<std::string>{"down", "move", "click", "up", "dblclick"}));
-    delete form;
 
     for (const char* bad : {"TForm F { TLabel L { Cursor = crBusy } }", "TForm F { TLabel L { Font.Pitch = 1 } }"}) {
-        auto* f = new TForm(Application);
+        TOwnedForm<TForm> f(new TForm(Application));
         EXPECT_THROW(f->InitLayoutFromText(bad), ELayoutError) << bad;
-        delete f;
     }
 }
 
 TEST(WindowedControls, ThePlatformsControlsEraseTheirOwnBackground)
 {
-    TForm* form = MakeForm();
+    TOwnedForm<TForm> form(MakeForm());
     auto* edit = new TEdit(form);
     edit->SetParent(form);
     HDC dc = GetDC(form->Handle());
@@ -1495,7 +1462,6 @@ TEST(WindowedControls, ThePlatformsControlsEraseTheirOwnBackground)
     Mouse(button, WM_LBUTTONUP, 0, 5, 5);
     EXPECT_EQ(clicks, 1) << "once, by the button's own notice";
     form->Hide();
-    delete form;
 }
 
 namespace {
@@ -1567,7 +1533,7 @@ void Press(WPARAM key, bool shift = false)
 
 TEST(DialogKeyboard, TabGoesRoundTheTabStopsInTabOrderBothWays)
 {
-    TKeyForm* form = MakeKeyForm();
+    TOwnedForm<TKeyForm> form(MakeKeyForm());
     form->Show();
     Application->ProcessMessages();
     EXPECT_EQ(FocusedName(), "Ok") << "the first tab stop has the focus when the form is shown";
@@ -1603,13 +1569,12 @@ TEST(DialogKeyboard, TabGoesRoundTheTabStopsInTabOrderBothWays)
     EXPECT_EQ(FocusedName(), "Ok");
     EXPECT_TRUE(form->Log.empty());
     form->Hide();
-    delete form;
 }
 
 TEST(DialogKeyboard, EnterAndSpaceClickTheFocusedButtonEnterTheDefaultOneAnywhere)
 {
     // Without a default button Enter clicks only a focused push button.
-    TKeyForm* form = MakeKeyForm();
+    TOwnedForm<TKeyForm> form(MakeKeyForm());
     form->Show();
     Application->ProcessMessages();
     Press(VK_RETURN);
@@ -1627,10 +1592,10 @@ TEST(DialogKeyboard, EnterAndSpaceClickTheFocusedButtonEnterTheDefaultOneAnywher
     Press(VK_RETURN);
     EXPECT_EQ(form->Log.size(), 4u);
     form->Hide();
-    delete form;
+    form.Reset();
 
     // With one, Enter in any control that does not want it clicks it; the focused push button still wins.
-    form = MakeKeyForm("", "Default = True");
+    form.Reset(MakeKeyForm("", "Default = True"));
     auto* tree = dynamic_cast<TCustomTreeView*>(form->FindComponent("Tree"));
     TTreeNode* first = tree->AddChild(nullptr, "first");
     tree->AddChild(nullptr, "second");
@@ -1662,27 +1627,25 @@ TEST(DialogKeyboard, EnterAndSpaceClickTheFocusedButtonEnterTheDefaultOneAnywher
     Press(VK_RETURN);
     EXPECT_EQ(form->Log.size(), 3u);
     form->Hide();
-    delete form;
 }
 
 TEST(DialogKeyboard, TheLayoutsActiveControlIsFocusedFirst)
 {
-    TKeyForm* form = MakeKeyForm("ActiveControl = Name");
+    TOwnedForm<TKeyForm> form(MakeKeyForm("ActiveControl = Name"));
     form->Show();
     Application->ProcessMessages();
     EXPECT_EQ(FocusedName(), "Name");
     form->Hide();
-    delete form;
 }
 
 TEST(DialogKeyboard, WindowlessTabStopsTakeTheKeyboardThroughTheFormsWindow)
 {
-    TKeyForm* form = MakeKeyForm();
+    TOwnedForm<TKeyForm> form(MakeKeyForm());
     TGraphicControl* g[2];
     for (int i = 0; i < 2; ++i) {
         g[i] = new TGraphicControl(form);
         g[i]->SetTabStop(true);
-        g[i]->OnClick = [form, i](TObject*) { form->Log.push_back(std::to_string(i)); };
+        g[i]->OnClick = [&form, i](TObject*) { form->Log.push_back(std::to_string(i)); };
         g[i]->SetParent(form);
         g[i]->SetBounds(10 + 20 * i, 190, 16, 16);
     }
@@ -1717,5 +1680,4 @@ TEST(DialogKeyboard, WindowlessTabStopsTakeTheKeyboardThroughTheFormsWindow)
     g[1]->SetFocus();
     form->SetActiveControl(dynamic_cast<TWinControl*>(form->FindComponent("Name")));
     EXPECT_EQ(GetFocus(), before);
-    delete form;
 }

@@ -4,38 +4,8 @@
 #include <string>
 
 #include "FrameworkTestSupport.h"
-#include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/StandardClasses.h"
-
-std::vector<TShownBox>& ShownBoxes()
-{
-    static std::vector<TShownBox> shown;
-    return shown;
-}
-
-std::vector<std::string>& ShownErrors()
-{
-    static std::vector<std::string> errors;
-    return errors;
-}
-
-int BoxAnswer = IDOK;
-
-void ClearShown()
-{
-    ShownBoxes().clear();
-    ShownErrors().clear();
-}
-
-std::string TestFolder()
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "tapewing_framework_" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
 
 // Runs the application's message loop twice, once with the main form hidden and once shown, each ended by a
 // close of the application window; writes down the default title and what the main form went through.
@@ -61,15 +31,6 @@ int main(int argc, char** argv)
     setvbuf(stdout, nullptr, _IONBF, 0);  // a crash must not swallow the report
     if (argc > 1 && std::string(argv[1]) == "--run-probe") return RunProbe();
     testing::InitGoogleTest(&argc, argv);
-    TApplication application;
-    TScreen screen;
-    RegisterStandardClasses();
-    Application->Initialize();
-    Application->SetTitle("Framework Tests");
-    SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {
-        ShownBoxes().push_back({text, caption, flags});
-        return BoxAnswer;
-    });
-    Application->OnException = [](const std::string& message) { ShownErrors().push_back(message); };
+    TTestApplication application({"Framework Tests", RegisterStandardClasses});
     return RUN_ALL_TESTS();
 }

@@ -589,7 +589,7 @@ TEST(Bitmaps, FilesRoundTripInEveryFormatAndFiveSixFivePicturesBecomeTwentyFourB
 
 TEST(Bitmaps, FilesStreamsAndProgramResources)
 {
-    const std::string path = TestFolder() + "picture.bmp";
+    const std::string path = TempPath("picture.bmp");
     TBitmap bmp;
     Fill(bmp, 6, 5, clMaroon);
     bmp.SetFastPixel(5, 4, clAqua);

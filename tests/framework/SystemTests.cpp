@@ -85,7 +85,7 @@ TEST(Registry, KeysOpenRelativeOrFromTheRootAndStringsGoInAndOut)
 
 TEST(FileStreams, CreateReadWriteSeekAndCut)
 {
-    const std::string path = TestFolder() + "stream.bin";
+    const std::string path = TempPath("stream.bin");
     {
         TFileStream f(path, fmCreate);
         EXPECT_EQ(f.FileName(), path);
@@ -143,7 +143,7 @@ TEST(FileStreams, CreateReadWriteSeekAndCut)
         EXPECT_EQ(f.Size(), 0);
     }
     DeleteFileA(path.c_str());
-    const std::string missing = TestFolder() + "no folder\\x.bin";
+    const std::string missing = TempPath("no folder\\x.bin");
     std::string open = ErrorOf<EFOpenError>([&] { TFileStream f(path, fmOpenRead); });
     EXPECT_EQ(open.rfind("Cannot open file \"" + path + "\". ", 0), 0u) << open;
     EXPECT_GT(open.size(), path.size() + 22) << "with the platform's reason";
@@ -231,7 +231,7 @@ TEST(MessageBoxes, WithoutAReplacementTheBoxBelongsToTheActiveWindowOrTheApplica
     EXPECT_EQ(g_box.Text, "Shown for real");
     EXPECT_EQ(g_box.Owner, Application->Handle());
 
-    auto* form = new TForm(Application);
+    TOwnedForm<TForm> form(new TForm(Application));
     form->SetClientSize(100, 40);
     form->InitLayout();
     form->Show();
@@ -240,11 +240,7 @@ TEST(MessageBoxes, WithoutAReplacementTheBoxBelongsToTheActiveWindowOrTheApplica
     ShowMessageBox("Over the form", "Box", MB_OK);
     EXPECT_EQ(g_box.Owner, form->Handle());
     form->Hide();
-    delete form;
-    SetMessageBoxHook([](const std::string& text, const std::string& caption, UINT flags) {
-        ShownBoxes().push_back({text, caption, flags});
-        return BoxAnswer;
-    });
+    RecordMessageBoxes();
 }
 
 namespace {
@@ -430,7 +426,7 @@ TEST(Application, RunShowsTheMainFormWhenAskedAndEndsWithTheQuitMessage)
     // The loop ends the application's life, so it runs in a process of its own (see main).
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::string out = TestFolder() + "run.txt";
+    const std::string out = TempPath("run.txt");
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);

@@ -342,7 +342,7 @@ TEST(TreeViewLayout, PropertiesAndEventsLoadFromALayout)
         std::vector<std::string> Log;
     };
     RegisterComponentClass<TCustomTreeView>("TCustomTreeView");
-    auto* form = new TTreeForm(Application);
+    TOwnedForm<TTreeForm> form(new TTreeForm(Application));
     form->InitLayoutFromText(R"(TTreeForm F {
   ClientWidth = 200
   ClientHeight = 100
@@ -367,5 +367,4 @@ TEST(TreeViewLayout, PropertiesAndEventsLoadFromALayout)
     Notify(tree, TVN_ENDLABELEDITA, 0, a, text);
     EXPECT_EQ(form->Log, (std::vector<std::string>{"expanding", "expanded", "collapsing", "collapsed", "changing",
                                                    "change", "editing", "edited"}));
-    delete form;
 }

@@ -16,6 +16,8 @@
 #include "framework/BitmapFile.h"
 #include "framework/Forms.h"
 #include "framework/Layout.h"
+#include "tests/support/OwnedForm.h"
+#include "tests/support/TestHarness.h"
 
 namespace {
 
@@ -31,23 +33,7 @@ Rgb At(TBitmap& bmp, int x, int y)
 }
 Rgb Grey(int v) { return {v, v, v}; }
 
-class HemiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        new TApplication;
-        new TScreen;
-        Application->Initialize();
-        Application->OnException = [](const std::string& m) { ADD_FAILURE() << "error display: " << m; };
-        RegisterHemisphereClasses();
-    }
-    void TearDown() override
-    {
-        delete Screen;
-        delete Application;
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new HemiEnvironment);
+const TTestProgramSetup kSetup({.RegisterClasses = RegisterHemisphereClasses, .ErrorDisplayFails = true});
 
 class HemiTest : public ::testing::Test {
 protected:
@@ -621,8 +607,7 @@ TEST_F(HemiTest, LayoutWithStoredImages)
         "    ImageMask = file(\"stop_mask.bmp\")\n    ImageGlyph = file(\"stop_glyph.bmp\")\n"
         "  }\n"
         "}\n";
-    TForm* loaded = new TForm(nullptr);
-    std::unique_ptr<TForm> owner(loaded);
+    TOwnedForm<TForm> loaded(new TForm(nullptr));
     loaded->BeginLoading();
     TLayoutLoader loader([&](const std::string& name) { return files.at(name); });
     loader.Load(ParseLayout(text), loaded);

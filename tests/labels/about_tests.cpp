@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/aboutform.h"
-#include "tests/labels/test_app.h"
+#include "framework/Forms.h"
 
 namespace {
 
@@ -32,7 +32,6 @@ void SaveShot(HWND wnd, const char* fileName)
 
 TEST(AboutBox, LayoutHoldsTheWindowAsDesigned)
 {
-    EnsureTestApplication();
     TAboutBox box(Application);
     box.InitLayout();
     EXPECT_EQ(AboutBox, &box);
@@ -77,7 +76,6 @@ TEST(AboutBox, LayoutHoldsTheWindowAsDesigned)
 
 TEST(AboutBox, ShownWithoutBlockingCentredOnceAndHiddenByOkOrEnter)
 {
-    EnsureTestApplication();
     auto* box = new TAboutBox(Application);
     box->InitLayout();
     std::size_t forms = Application->Forms().size();

@@ -15,9 +15,24 @@
 
 #include "controls/labels/Mylabel.h"
 #include "controls/labels/URLLabel.h"
-#include "tests/labels/test_app.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestHarness.h"
 
 namespace {
+
+// The classes of the About box's layout; an error display fails the test that caused it.
+void RegisterAboutBoxClasses()
+{
+    RegisterComponentClass<TLabel>("TLabel");
+    RegisterComponentClass<TButton>("TButton");
+    RegisterComponentClass<TImage>("TImage");
+    RegisterComponentClass<TPanel>("TPanel");
+    RegisterLabelClasses();
+}
+const TTestProgramSetup kSetup({.RegisterClasses = RegisterAboutBoxClasses, .ErrorDisplayFails = true});
 
 constexpr TColor Background = 0x336699, Ink = 0x0000FF, LeftTop = 0x00FF00, RightBottom = 0xFF0000;
 
@@ -69,7 +84,6 @@ Image Reference(TmyLabel3d& label, UINT flags)
 
 std::unique_ptr<TmyLabel3d> MakeLabel(const std::string& caption, int w = 120, int h = 24)
 {
-    EnsureTestApplication();
     auto label = std::make_unique<TmyLabel3d>(nullptr);
     label->SetAutoSize(false);
     label->SetBounds(0, 0, w, h);
@@ -244,7 +258,6 @@ TEST(ThreeDLabel, AmpersandIsLiteralWithoutAccelChar)
 TForm& ShownForm()
 {
     static TForm* form = [] {
-        EnsureTestApplication();
         auto* f = new TForm(nullptr);
         f->InitLayout();
         f->SetClientSize(200, 100);
@@ -374,7 +387,6 @@ public:
 
 TEST(LabelLayouts, PropertiesAsAWindowLayoutStoresThem)
 {
-    EnsureTestApplication();
     TLabelsForm form;
     form.InitLayoutFromText(
         "TLabelsForm Form {\n"
@@ -518,7 +530,6 @@ bool IsLinkStyled(TURLLabel& label)
 
 TEST(URLLabel, FindsOpenCommandsThroughTheFileTypeOrTheExtension)
 {
-    EnsureTestApplication();
     TestClasses classes;
     EXPECT_EQ(FindOpenCommand(".html"), "");
     EXPECT_FALSE(DetectLinkHandler(TURLLinkType::http));
@@ -557,13 +568,10 @@ TEST(URLLabel, FindsOpenCommandsThroughTheFileTypeOrTheExtension)
 
 TEST(URLLabel, LabelTypeAndHandlerDecideFontCursorAndClick)
 {
-    EnsureTestApplication();
     ASSERT_NE(Screen->Cursors(crLinkHand), nullptr);
     EXPECT_EQ(Screen->Cursors(crLinkHand), LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(crLinkHand)));
 
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string out = std::string(temp) + "tapewing_urllabel_click.txt";
+    const std::string out = TempPath("urllabel_click.txt");
     const std::string cmd = "cmd.exe /c echo %1>\"" + out + "\"";
     TestClasses classes;
 
@@ -609,7 +617,6 @@ TEST(URLLabel, LabelTypeAndHandlerDecideFontCursorAndClick)
 
 TEST(URLLabel, ExplicitCaptionAndPlaceholders)
 {
-    EnsureTestApplication();
     TURLLabel label(nullptr);
     EXPECT_EQ(label.Caption(), URLWebPlaceholder);
     EXPECT_EQ(label.Hint(), "");  // the hint follows from the next update on

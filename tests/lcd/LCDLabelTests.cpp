@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "controls/lcd/LCD_Lab.h"
-#include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestHarness.h"
 
 namespace {
 
@@ -28,23 +29,6 @@ protected:
         ++Paints;
         TLCDLabel::Paint();
     }
-};
-
-// Message boxes are answered here instead of waiting for a person.
-struct MessageBoxes {
-    struct Box {
-        std::string text, caption;
-        UINT flags;
-    };
-    std::vector<Box> shown;
-    MessageBoxes()
-    {
-        SetMessageBoxHook([this](const std::string& text, const std::string& caption, UINT flags) {
-            shown.push_back({text, caption, flags});
-            return IDOK;
-        });
-    }
-    ~MessageBoxes() { SetMessageBoxHook(nullptr); }
 };
 
 void RecordingWindowSettings(TLCDLabel& l)
@@ -96,13 +80,6 @@ std::string GlyphDots(TDotMatrix set, int code, int cols, int rows, char lit = '
         for (int k = 1; k <= cols; ++k) out += MatrixDot(set, code, r, k) ? lit : unlit;
     }
     return out;
-}
-
-std::string TempPath(const std::string& name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + "lcdtest_" + std::to_string(GetCurrentProcessId()) + "_" + name;
 }
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
@@ -401,11 +378,6 @@ TEST(LCDLabelRendering, DotShapes)
 TForm& ShownForm()
 {
     static TForm* form = [] {
-        if (!Application) {
-            new TApplication;
-            new TScreen;
-            Application->Initialize();
-        }
         auto* f = new TForm(nullptr);
         f->InitLayout();
         f->SetClientSize(200, 100);
@@ -468,7 +440,7 @@ TEST(LCDLabelRendering, ChangesShowOnTheWindowAtOnce)
 
 TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
 {
-    MessageBoxes boxes;
+    ClearShown();
     TCountingLabel l(nullptr);
     struct Case {
         std::function<void()> set;
@@ -488,12 +460,12 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         int before = c.get(), paints = l.Paints, width = l.Width();
-        boxes.shown.clear();
+        ClearShown();
         c.set();
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, c.message);
-        EXPECT_EQ(boxes.shown[0].caption, "Error");
-        EXPECT_EQ(boxes.shown[0].flags & (MB_ICONMASK | MB_TYPEMASK), UINT(MB_ICONERROR | MB_OK));
+        ASSERT_EQ(ShownBoxes().size(), 1u);
+        EXPECT_EQ(ShownBoxes()[0].Text, c.message);
+        EXPECT_EQ(ShownBoxes()[0].Caption, "Error");
+        EXPECT_EQ(ShownBoxes()[0].Flags & (MB_ICONMASK | MB_TYPEMASK), UINT(MB_ICONERROR | MB_OK));
         EXPECT_EQ(c.get(), before);
         EXPECT_EQ(l.Paints, paints);
         EXPECT_EQ(l.Width(), width);
@@ -501,11 +473,11 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
 
     // Pixel width and height are nobody's business unless the size is custom: no message, no change.
     l.SetPixelSize(pix3x3);
-    boxes.shown.clear();
+    ClearShown();
     int paints = l.Paints;
     l.SetPixelWidth(0);
     l.SetPixelHeight(9);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(ShownBoxes().empty());
     EXPECT_EQ(l.PixelWidth(), 3);
     EXPECT_EQ(l.PixelHeight(), 3);
     EXPECT_EQ(l.Paints, paints);
@@ -556,7 +528,7 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
     EXPECT_EQ(l.Paints, paints + 2);
     l.Setfilename("Z:\\nowhere\\none.fnt");  // the set's own repaint, then one more
     EXPECT_EQ(l.Paints, paints + 4);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(ShownBoxes().empty());
 
     std::string longText(300, 'a');
     l.SetCaption(longText);
@@ -565,7 +537,7 @@ TEST(LCDLabelProperties, RejectedValuesKeepTheOldValueAndDoNotPaint)
 
 TEST(LCDLabelCustomFont, LoadingFallbacksAndBadFiles)
 {
-    MessageBoxes boxes;
+    ClearShown();
     // 3 x 2 dots for "A" and "B"; 0 is lit in these files.
     const std::string good = TempPath("good.fnt");
     WriteFile(good, FontFile(3, 2, 65, 66, {0, 1, 0, 1, 0, 1, /* B */ 1, 1, 1, 0, 0, 0}));
@@ -609,7 +581,7 @@ TEST(LCDLabelCustomFont, LoadingFallbacksAndBadFiles)
         EXPECT_EQ(e.Width(), 166);
         Render(e);
     }
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(ShownBoxes().empty());
 
     // A file shorter than its header promises: the run-time's I/O error, the file closed, the set stays
     // CustomFont with the glyphs read so far and the rest unlit.

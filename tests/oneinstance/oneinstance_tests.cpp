@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/tray/OneInstance.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -16,11 +17,11 @@ std::string Folder(const std::string& path) { return path.substr(0, path.find_la
 
 std::string ProbeCopy(const std::string& sub, const std::string& name)
 {
-    char exe[MAX_PATH], temp[MAX_PATH];
+    char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "tapewing_guard\\" + sub;
-    CreateDirectoryA((std::string(temp) + "tapewing_guard").c_str(), nullptr);
+    const std::string guard = TempPath("guard");
+    std::string dir = guard + "\\" + sub;
+    CreateDirectoryA(guard.c_str(), nullptr);
     CreateDirectoryA(dir.c_str(), nullptr);
     std::string target = dir + "\\" + name;
     EXPECT_TRUE(CopyFileA((Folder(exe) + "\\guard_probe.exe").c_str(), target.c_str(), FALSE)) << target;

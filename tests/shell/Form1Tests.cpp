@@ -36,7 +36,7 @@ protected:
     }
     void TearDown() override
     {
-        WhenMessageShown() = nullptr;
+        WhenBoxShown() = nullptr;
         delete Form;
         SetKeyReadOnly(SettingsPath(), false);
         SHDeleteKeyA(HKEY_CURRENT_USER, SettingsPath().c_str());
@@ -154,8 +154,8 @@ TEST_F(Form1Test, AHandMadeFolderValueIsReadAsAUsableFolder)
     // A relative folder is refused by OK like a missing one.
     Form->Edit1->SetText("tw_takes\\");
     Form->Button1Click(Form);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, "tw_takes\\ does not exist!");
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "tw_takes\\ does not exist!");
 }
 
 TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
@@ -171,10 +171,10 @@ TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
     EXPECT_EQ(Form->Edit1->Text(), CharUpperString(Folder));
     Form->Edit1->SetText("?");
     Form->Button1Click(nullptr);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, "? does not exist!");
-    EXPECT_EQ(ShownMessages()[0].Caption, "Error");
-    EXPECT_TRUE(ShownMessages()[0].Flags & MB_ICONERROR);
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "? does not exist!");
+    EXPECT_EQ(ShownBoxes()[0].Caption, "Error");
+    EXPECT_TRUE(ShownBoxes()[0].Flags & MB_ICONERROR);
     EXPECT_TRUE(Form->Visible());
     EXPECT_FALSE(Form->TrayIcon->Enabled());
     // A base name that would not make take files there is refused the same way, with its reason.
@@ -183,9 +183,9 @@ TEST_F(Form1Test, OkHidesOnlyWhenTheFolderExists)
         ClearShown();
         Form->Edit2->SetText(bad);
         Form->Button1Click(nullptr);
-        ASSERT_EQ(ShownMessages().size(), 1u) << bad;
-        EXPECT_EQ(ShownMessages()[0].Text, BaseNameProblem(Folder, bad));
-        EXPECT_EQ(ShownMessages()[0].Caption, "Error");
+        ASSERT_EQ(ShownBoxes().size(), 1u) << bad;
+        EXPECT_EQ(ShownBoxes()[0].Text, BaseNameProblem(Folder, bad));
+        EXPECT_EQ(ShownBoxes()[0].Caption, "Error");
         EXPECT_TRUE(Form->Visible()) << bad;
         EXPECT_FALSE(Form->TrayIcon->Enabled()) << bad;
     }
@@ -261,7 +261,7 @@ TEST_F(Form1Test, TakesGetTheFirstFreeNumberGapsFirst)
     Touch("record3.wav");
     EXPECT_EQ(Form->NextTakeName(Folder, "record"), Folder + "record2.wav");
     EXPECT_EQ(Form->NextTakeName(Folder, ""), Folder + "1.wav");
-    EXPECT_TRUE(ShownMessages().empty());
+    EXPECT_TRUE(ShownBoxes().empty());
 }
 
 TEST_F(Form1Test, AFolderNamedLikeATakeIsNotATake)
@@ -284,9 +284,9 @@ TEST_F(Form1Test, AMissingFolderFallsBackToDriveC)
     std::string missing = Folder + "gone\\";
     std::string path = Form->NextTakeName(missing, "twtest");
     EXPECT_EQ(path.substr(0, 3), "c:\\");
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, missing + " not found! Using C:\\");
-    EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, missing + " not found! Using C:\\");
+    EXPECT_EQ(ShownBoxes()[0].Caption, "Tape Wing");
     EXPECT_EQ(Form->Edit1->Text(), "C:\\");  // the field is not changed
 }
 
@@ -301,10 +301,10 @@ TEST_F(Form1Test, WhenEveryNumberIsTakenTheUserIsToldAndTheProgramGoesOn)
     // A click on the icon starts no take.
     Form->TrayIconClick(nullptr);
     EXPECT_TRUE(Takes.empty());
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, "All 999 take numbers for the base name \"record\" are used in " + Folder +
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "All 999 take numbers for the base name \"record\" are used in " + Folder +
                                            ".\n\nChoose another folder or base name in Options, or move some takes away.");
-    EXPECT_EQ(ShownMessages()[0].Caption, "Tape Wing");
+    EXPECT_EQ(ShownBoxes()[0].Caption, "Tape Wing");
     // The program goes on, and the icon works again.
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -318,18 +318,18 @@ TEST_F(Form1Test, TheIconIsOffWhileTheFolderIsMissingIsSaidAndABadStoredBaseName
     Form->Edit1->SetText(Folder + "gone\\");
     Form->Edit2->SetText("twtest");
     bool enabledDuringMessage = true;
-    WhenMessageShown() = [&] { enabledDuringMessage = Form->TrayIcon->Enabled(); };
+    WhenBoxShown() = [&] { enabledDuringMessage = Form->TrayIcon->Enabled(); };
     Form->TrayIconClick(nullptr);
     EXPECT_FALSE(enabledDuringMessage) << "a click during the message would start a second take";
     EXPECT_EQ(Takes.size(), 1u);
     // A base name that never passed OK (edited in the registry) is refused before anything is created.
     Form->Edit1->SetText(Folder);
     Form->Edit2->SetText("..\\Escaped");
-    ShownMessages().clear();
+    ShownBoxes().clear();
     Form->TrayIconClick(nullptr);
     EXPECT_EQ(Takes.size(), 1u);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_NE(ShownMessages()[0].Text.find("character \\"), std::string::npos) << ShownMessages()[0].Text;
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_NE(ShownBoxes()[0].Text.find("character \\"), std::string::npos) << ShownBoxes()[0].Text;
     EXPECT_TRUE(Form->TrayIcon->Enabled());
 }
 

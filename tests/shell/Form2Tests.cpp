@@ -193,8 +193,8 @@ TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
     EXPECT_FALSE(Rec->Visible());
     EXPECT_TRUE(Main->TrayIcon->Enabled());
     EXPECT_EQ(GetFileAttributesA((Folder + "Record1.wav").c_str()), INVALID_FILE_ATTRIBUTES);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    const TShownMessage& shown = ShownMessages()[0];
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    const TShownBox& shown = ShownBoxes()[0];
     EXPECT_EQ(shown.Text.rfind("Recording could not start.\n\nCould not open the input device for recording: ", 0), 0u)
         << shown.Text;
     EXPECT_EQ(shown.Text.substr(shown.Text.size() - 20), "\n\nNothing was saved.");
@@ -208,8 +208,8 @@ TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
         ASSERT_TRUE(none.Active());
         Main->TrayIconClick(nullptr);
     }
-    ASSERT_EQ(ShownMessages().size(), 2u);
-    EXPECT_NE(ShownMessages()[1].Text.find("quit Tapewing and start it again."), std::string::npos);
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_NE(ShownBoxes()[1].Text.find("quit Tapewing and start it again."), std::string::npos);
 
     // The file cannot be created (a name the platform refuses, which only a hand-made setting could give).
     Rec->Audio1->SetAudioDeviceID(-1);
@@ -229,8 +229,8 @@ TEST_F(Form2Test, ATakeThatCannotStartIsToldAtOnceClosesAndLeavesNoFile)
     };
     Main->TrayIconClick(nullptr);
     EXPECT_EQ(GetFileAttributesA((Folder + "Record1.wav").c_str()), INVALID_FILE_ATTRIBUTES);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, std::string("Recording could not start.\n\n") + TRecorder::kDeviceClosedText +
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, std::string("Recording could not start.\n\n") + TRecorder::kDeviceClosedText +
                                            "\n\nNothing was saved.");
     EXPECT_TRUE(Main->TrayIcon->Enabled());
 }
@@ -255,7 +255,7 @@ TEST_F(Form2Test, AFileMadeByAnotherProgramSinceTheNameWasChosenIsNeverOverwritt
     std::vector<std::uint8_t> wav = ReadAll(Folder + "Record2.wav");
     ASSERT_GE(wav.size(), 44u);
     EXPECT_EQ(U32(wav, 40), wav.size() - 44);
-    EXPECT_TRUE(ShownMessages().empty());
+    EXPECT_TRUE(ShownBoxes().empty());
     EXPECT_TRUE(ShownErrors().empty());
 
     // A folder named like the next take is no file, so its number is chosen; it cannot be recorded over, and
@@ -270,9 +270,9 @@ TEST_F(Form2Test, AFileMadeByAnotherProgramSinceTheNameWasChosenIsNeverOverwritt
     Main->TrayIconClick(nullptr);
     RemoveDirectoryA((Folder + "Record3.wav").c_str());
     EXPECT_EQ(shows, 1);
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text.rfind("Recording could not start.\n\nCannot create file \"" + Folder +
-                                            "Record3.wav\". ", 0), 0u) << ShownMessages()[0].Text;
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text.rfind("Recording could not start.\n\nCannot create file \"" + Folder +
+                                            "Record3.wav\". ", 0), 0u) << ShownBoxes()[0].Text;
 }
 
 TEST_F(Form2Test, WhenTheDeviceStopsMidTakeTheUserIsToldAndTheTakeKeepsWhatWasRecorded)
@@ -287,12 +287,12 @@ TEST_F(Form2Test, WhenTheDeviceStopsMidTakeTheUserIsToldAndTheTakeKeepsWhatWasRe
     EXPECT_TRUE(Rec->Visible()) << "Stop and Cancel still end the take";
     const std::uint64_t bytes = rec.RecordedBytes();
     EXPECT_EQ(Rec->LCDLabel1->Caption(), DurationText(bytes / 176400));
-    ASSERT_EQ(ShownMessages().size(), 1u);
-    EXPECT_EQ(ShownMessages()[0].Text, std::string("The take could not go on (") + TRecorder::kDeviceClosedText +
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, std::string("The take could not go on (") + TRecorder::kDeviceClosedText +
                                            "), so it has stopped.\n\n" + Folder + "Record1.wav keeps the " +
                                            DurationText(bytes / 176400) +
                                            " recorded until then.\n\nStop keeps the take, Cancel deletes it.");
-    EXPECT_TRUE(ShownMessages()[0].Flags & MB_ICONWARNING);
+    EXPECT_TRUE(ShownBoxes()[0].Flags & MB_ICONWARNING);
     Rec->HBtnStopClick(nullptr);
     std::vector<std::uint8_t> wav = ReadAll(Folder + "Record1.wav");
     EXPECT_EQ(wav.size(), 44 + bytes);

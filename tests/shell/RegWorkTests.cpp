@@ -6,6 +6,7 @@
 #include "app/RegWork.h"
 #include "framework/SysUtils.h"
 #include "tests/support/ImportPatch.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 const char kKey[] = "\\SOFTWARE\\Larkmoor\\TapewingRegTests";
@@ -137,10 +138,8 @@ TEST_F(RegWorkTest, AKeyThatCannotBeOpenedWritesNothingAndReadsTheDefault)
 
 TEST(PathTests, FoldersAndFilesAreToldApart)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "tw_paths\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    TTempFolder paths("tw_paths");
+    const std::string& folder = paths.Path();
     std::string file = folder + "take.wav";
     HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(h);
@@ -158,7 +157,7 @@ TEST(PathTests, FoldersAndFilesAreToldApart)
     // A relative folder is not taken, even where it would be found from the current folder.
     char current[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, current);
-    SetCurrentDirectoryA(temp);
+    SetCurrentDirectoryA(TempFolderPath().c_str());
     EXPECT_FALSE(FolderExists("tw_paths\\"));
     EXPECT_FALSE(FolderExists(".\\tw_paths"));
     EXPECT_TRUE(FileExists("tw_paths\\take.wav")) << "take paths are made from a checked folder";

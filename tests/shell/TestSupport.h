@@ -1,27 +1,15 @@
-// What the shell tests share: recorded message boxes and error displays, and a way to pump messages.
+// What the shell tests share: the test harness, forms freed at the end of a test, message pumping and
+// read-only registry keys.
 #pragma once
 
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
+#include "tests/support/OwnedForm.h"
 #include "tests/support/PumpMessages.h"
-
-struct TShownMessage {
-    std::string Text, Caption;
-    UINT Flags;
-};
-
-// Message boxes and default error displays since the last Clear.
-std::vector<TShownMessage>& ShownMessages();
-std::vector<std::string>& ShownErrors();
-// Runs while a message box is up (after it was recorded); ClearShown forgets it.
-std::function<void()>& WhenMessageShown();
-void ClearShown();
-// Runs the message loop until nothing is pending.
+#include "tests/support/TestHarness.h"
 
 // Makes a key under HKEY_CURRENT_USER read-only, as an administrator's restricted key is: everyone may read
 // it (and change its permissions or delete it, so tests can clean up), nobody may set values or add keys.

@@ -226,7 +226,7 @@ TEST_F(TrayIconTest, RightPressOpensTheMenuAtTheCursorAfterPendingMessagesThenPo
 TEST_F(TrayIconTest, TheMenuOpensWithTheActiveControlsFormInTheForeground)
 {
     // The active form's active control belongs to another form: that form comes to the foreground.
-    auto* other = new TForm(Application);
+    TOwnedForm<TForm> other(new TForm(Application));
     other->SetClientSize(120, 40);
     other->InitLayout();
     auto* edit = new TEdit(other);  // no parent, no window: activating Form leaves it alone
@@ -241,7 +241,7 @@ TEST_F(TrayIconTest, TheMenuOpensWithTheActiveControlsFormInTheForeground)
     Send(WM_RBUTTONDOWN);
     EXPECT_EQ(Menu->Foreground, other->Handle());
     Form->Hide();
-    delete other;
+    other.Reset();
     ShowWindow(Application->Handle(), SW_HIDE);
 }
 
@@ -650,7 +650,7 @@ TEST(TrayIconHooks, TwoIconsOnOneWindowChainAndUnwindInEitherOrder)
     const WNDPROC appProc = reinterpret_cast<WNDPROC>(GetWindowLongA(app, GWL_WNDPROC));
     const int hooksBefore = TWindowHook::InUse();
     for (bool firstGoesFirst : {true, false}) {
-        auto* form = new TOwnerForm(Application);
+        TOwnedForm<TOwnerForm> form(new TOwnerForm(Application));
         form->InitLayout();
         const WNDPROC formProc = reinterpret_cast<WNDPROC>(GetWindowLongA(form->Handle(), GWL_WNDPROC));
         TTrayIcon* icons[2] = {new TTrayIcon(form), new TTrayIcon(form)};
@@ -685,7 +685,6 @@ TEST(TrayIconHooks, TwoIconsOnOneWindowChainAndUnwindInEitherOrder)
         EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongA(app, GWL_WNDPROC)), appProc);
         EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongA(form->Handle(), GWL_WNDPROC)), formProc);
         EXPECT_EQ(TWindowHook::InUse(), hooksBefore);
-        delete form;
     }
 
     // Someone else hooks the form above an icon: the icon's going leaves a pass-through that forwards every
@@ -758,7 +757,7 @@ TEST(TrayIconHooks, MinimisingWithMinimizeToTrayHidesTheMainWindowAndKeepsTheIco
 TEST(TrayIconHooks, AShownOwnerComesForwardWithTheApplicationAndItsActiveControlKeepsTheFocus)
 {
     HWND app = Application->Handle();
-    auto* form = new TOwnerForm(Application);
+    TOwnedForm<TOwnerForm> form(new TOwnerForm(Application));
     form->SetClientSize(120, 60);
     auto* edit = new TEdit(form);
     edit->SetParent(form);
@@ -790,7 +789,7 @@ TEST(TrayIconHooks, AShownOwnerComesForwardWithTheApplicationAndItsActiveControl
     SetWindowPos(form->Handle(), nullptr, 50, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_EQ(GetFocus(), form->Handle()) << "not once the icon has gone";
     ShowWindow(form->Handle(), SW_HIDE);
-    delete form;
+    form.Reset();
     ShowWindow(app, SW_HIDE);
 }
 
@@ -814,7 +813,7 @@ public:
 
 TEST(TrayIconLayout, EveryPublishedPropertyLoadsFromALayout)
 {
-    auto* form = new TLayoutTrayForm(Application);
+    TOwnedForm<TLayoutTrayForm> form(new TLayoutTrayForm(Application));
     form->InitLayoutFromText(R"(
 TLayoutTrayForm F {
   TPopupMenu Menu1 { TMenuItem Item1 { Caption = "&Options..." } }
@@ -849,7 +848,6 @@ TLayoutTrayForm F {
     tray->SetIconList(MakeIconList(form, 2));
     tray->CycleStep();
     EXPECT_EQ(form->Log, (std::vector<std::string>{"down", "click", "up", "dblclick", "move", "cycle1"}));
-    delete form;
 }
 
 TEST(TrayIconOwner, AnOwnerWithoutAWindowIsRefused)

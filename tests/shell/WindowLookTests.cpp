@@ -16,6 +16,7 @@
 #include "controls/tray/SysTray.h"
 #include "framework/ExtCtrls.h"
 #include "framework/GdiHandles.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -165,8 +166,7 @@ TEST_F(WindowLook, OptionsWindowAsItsLayoutHoldsIt)
 
     // The handlers, reached through the events the layout bound them to.
     const std::string loadedFolder = f.Edit1->Text(), loadedBase = f.Edit2->Text();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
+    const std::string temp = TempFolderPath();
     std::string upper = temp;
     CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
     f.Edit1->SetText(temp);

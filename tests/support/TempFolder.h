@@ -1,5 +1,5 @@
-// A test's own folder under the temp folder: emptied when made and removed with all it holds when the test is
-// done, so files left by a run that stopped half-way never decide the next run's results.
+// Paths under the temp folder for tests, and a test's own folder there: emptied when made and removed with all
+// it holds when the test is done, so files left by a run that stopped half-way never decide the next run's results.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +7,28 @@
 
 #include <string>
 
+// The temp folder, with its closing backslash.
+inline std::string TempFolderPath()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return temp;
+}
+
+// A path of this test process's own under the temp folder; a file left there by an earlier run (Wine hands
+// out process numbers again soon) goes first.
+inline std::string TempPath(const std::string& name)
+{
+    std::string path = TempFolderPath() + "tapewing_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+    DeleteFileA(path.c_str());
+    return path;
+}
+
 class TTempFolder {
 public:
     explicit TTempFolder(const std::string& name)
     {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        FPath = std::string(temp) + name + "\\";
+        FPath = TempFolderPath() + name + "\\";
         Remove();
         CreateDirectoryA(FPath.c_str(), nullptr);
     }
