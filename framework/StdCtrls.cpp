@@ -105,11 +105,13 @@ void TLabel::AdjustBounds()
     if (!FAutoSize || Loading()) return;
     WindowDC screen(nullptr);
     DeviceContext dc(CreateCompatibleDC(screen.get()));
-    Canvas().SetHandle(dc.get());
-    Canvas().Font.Assign(Font());
     RECT rc = {0, 0, FWordWrap ? FWidth : 0, 0};
-    DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
-    Canvas().SetHandle(nullptr);
+    {
+        Canvas().SetHandle(dc.get());
+        ScopeExit detach([this] { Canvas().SetHandle(nullptr); });  // the DC goes when this function ends
+        Canvas().Font.Assign(Font());
+        DoDrawText(rc, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+    }
     int left = FLeft;
     if (FAlignment == taRightJustify) left += FWidth - rc.right;
     SetBounds(left, FTop, rc.right, rc.bottom);

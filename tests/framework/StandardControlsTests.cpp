@@ -56,6 +56,21 @@ std::pair<int, int> Columns(TBitmap& bmp, TColor colour)
     return {first, last};
 }
 
+// A label whose text measuring fails, as a derived label's drawing may.
+class TFailingLabel : public TLabel {
+public:
+    using TLabel::TLabel;
+    bool Fail = false;
+    bool CanvasLent() { return Canvas().HandleAllocated(); }
+
+protected:
+    void DoDrawText(RECT& rect, UINT flags) override
+    {
+        if (Fail) throw Exception("measuring failed");
+        TLabel::DoDrawText(rect, flags);
+    }
+};
+
 class TFormFixture : public testing::Test {
 protected:
     void SetUp() override
@@ -129,6 +144,12 @@ TEST_F(Labels, AutoSizeFitsTheCaptionAndRightJustifiedLabelsKeepTheirRightEdge)
     EXPECT_EQ(label->Width(), probe.Canvas().TextWidth("nothing changes"));
     static_cast<TComponent*>(label)->Loaded();  // as the layout loader does
     EXPECT_EQ(label->Width(), probe.Canvas().TextWidth("later"));
+
+    // Measuring that fails leaves the canvas without the measuring DC, which is gone by then.
+    auto* failing = new TFailingLabel(Form);
+    failing->Fail = true;
+    EXPECT_THROW(failing->SetCaption("x"), Exception);
+    EXPECT_FALSE(failing->CanvasLent());
 }
 
 TEST_F(Labels, PaintTheBackgroundUnlessTransparentAndTheTextWhereItIsAligned)
