@@ -85,7 +85,6 @@ std::string TWinFolderSystem::Upper(const std::string& s)
 std::string TWinFolderSystem::SortKey(const std::string& name)
 {
     int n = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::string();
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), n);
     const LCID locale = GetThreadLocale();
@@ -93,8 +92,7 @@ std::string TWinFolderSystem::SortKey(const std::string& name)
     char buf[1024];  // a key is a few bytes per character: enough for any folder name, else asked for its size
     int k = LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<wchar_t*>(buf), sizeof buf);
     if (k > 0) return std::string(buf, static_cast<std::size_t>(k));
-    k = LCMapStringW(locale, flags, wide.c_str(), -1, nullptr, 0);
-    if (k <= 0) return std::string();
+    k = LCMapStringW(locale, flags, wide.c_str(), -1, nullptr, 0);  // 0 on failure: an empty key
     std::string key(static_cast<std::size_t>(k), '\0');
     LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<wchar_t*>(key.data()), k);
     return key;
@@ -380,10 +378,7 @@ void TDirTree::OpenPath(std::string path)
     TBusyCursor busy;
     BeginUpdate();
     ScopeExit done([&] { EndUpdate(); });
-    if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) {
-        SetSelected(found);
-        found->MakeVisible();
-    }
+    if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) SetSelected(found);  // which scrolls to it
 }
 
 std::string TDirTree::SelectedPath()
@@ -418,7 +413,7 @@ TTreeNode* TDirTree::WalkPath(const std::string& upperPath, bool open)
             }
         }
         if (!match) return nullptr;
-        if (open && !EntryOf(match)->SubDirsRead) ReadSubDirs(match);
+        if (open) ReadSubDirs(match);
         found = match;
     }
     return found;
@@ -567,7 +562,6 @@ bool TDirTree::UpdateDrives()
         for (int i = 0; i < 26; ++i) {
             if (!((known >> i) & 1u) || ((mask >> i) & 1u)) continue;
             if (TTreeNode* node = FindPathNode(DriveRoot(static_cast<char>('A' + i)))) {
-                ResetNode(node);
                 node->Delete();
                 changed = true;
             }
@@ -600,8 +594,7 @@ void TDirTree::CheckMediaChange()
 
 int TDirTree::ShareOverlayIndex(TTreeNode* node)
 {
-    TDirEntry* e = EntryOf(node);
-    if (!e) return -1;
+    TDirEntry* e = EntryOf(node);  // every caller's node has its entry
     IShellFolder* folder = FDrivesFolder.Get();
     std::string name = e->Path;
     if (TDirEntry* pe = EntryOf(node->Parent())) {

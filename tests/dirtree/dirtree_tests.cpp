@@ -50,6 +50,7 @@ struct TFakeDrive {
     DWORD serial = 0;
 };
 std::map<char, TFakeDrive> Fakes;
+std::map<std::string, int> Searches;  // folder searches begun, by the folder's path as the file system spells it
 
 class TFakeDrives : public TWinFolderSystem {
 public:
@@ -72,6 +73,11 @@ public:
         name = it->second.label;
         serial = it->second.serial;
         return it->second.readable;
+    }
+    int FindStep(const std::string& folder, TDirRec& rec, bool first) override
+    {
+        if (first) ++Searches[folder];
+        return TWinFolderSystem::FindStep(folder, rec, first);
     }
 };
 
@@ -405,6 +411,7 @@ protected:
     void SetUp() override
     {
         Fakes.clear();
+        Searches.clear();
         SetCurrentDirectoryA(Root(R).c_str());
         form = std::make_unique<TTestForm>();
         form->InitLayoutFromText(kLayout);
@@ -693,19 +700,28 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
         }
         return many;
     };
-    auto checkRows = [&](TTreeNode* many) {
+    // Every child row of many, paged through, shows a button and a lone placeholder where wants says so.
+    auto checkRows = [&](TTreeNode* many, const std::function<bool(const std::string&)>& wants) {
         std::set<TTreeNode*> shown;
         std::string wrong;
         int wrongRows = 0;
         ForEachShownRow(tree, [&](const TClientPixels& shot, TTreeNode* n) {
             if (n->Parent() != many) return;
             shown.insert(n);
-            bool want = Many.ShowsButton(n->Text());
+            bool want = wants(n->Text());
             if (DrawsButton(shot, tree, n) != want || (want ? !IsPlaceholderOnly(n) : n->HasChildren()))
                 NoteWrong(wrong, wrongRows, n->Text());
         });
         EXPECT_EQ(wrongRows, 0) << wrong;
         EXPECT_EQ(static_cast<int>(shown.size()), many->Count());
+    };
+    auto onDisk = [](const std::string& name) { return Many.ShowsButton(name); };
+    auto shows = [&](TTreeNode* n) { return DrawsButton(Capture(wnd), tree, n); };
+    // Closed and opened again by its button: a new opening, as a user makes it.
+    auto reopen = [&](TTreeNode* n) {
+        ShowAtTop(tree, n);
+        ClickButton(tree, n);
+        ClickButton(tree, n);
     };
     // The first opening is OpenPath's, which opens the folder to show the target: its probes wait as well.
     tree->OpenPath(Many.Path + "m1000");
@@ -723,7 +739,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     ASSERT_NE(distant, nullptr);
     EXPECT_FALSE(distant->HasChildren());
     EXPECT_EQ(distant->Count(), 0);
-    checkRows(many);
+    checkRows(many, onDisk);
 
     // A folder that loses its only sub-folder and one that gains one: shown again they stay as they were
     // until the parent is opened again, then each shows the disk at its next display.
@@ -735,32 +751,35 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     Many.SetSub("m0002", "new");
     Many.SetSub(distantName, "");
     ShowAtTop(tree, gains);
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, loses));
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, gains));
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    EXPECT_TRUE(shows(loses));
+    EXPECT_FALSE(shows(gains));
+    reopen(many);
     EXPECT_TRUE(IsPlaceholderOnly(distant));  // not shown since
     ShowAtTop(tree, gains);
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, loses));
+    EXPECT_FALSE(shows(loses));
     EXPECT_FALSE(loses->HasChildren());
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, gains));
+    EXPECT_TRUE(shows(gains));
     EXPECT_TRUE(IsPlaceholderOnly(gains));
     ShowAtTop(tree, distant);
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, distant));
+    EXPECT_FALSE(shows(distant));
     EXPECT_FALSE(distant->HasChildren());
-    // A folder read before is not probed again: it keeps the sub-folders it listed.
+    // A folder read before is neither probed nor read again, by its row, its openings or a path through it:
+    // it keeps the sub-folders it listed, nodes and all.
     tree->OpenPath(Many.Path + "m0021");
     TTreeNode* read = Node(Many.Path + "M0021\\");
     ASSERT_NE(read, nullptr);
+    const int searches = Searches[Many.Path + "m0021\\"];
+    TTreeNode* sub = read->GetFirstChild();
     Many.SetSub("m0021", "");
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    reopen(many);
     ShowAtTop(tree, read);
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, read));
+    EXPECT_TRUE(shows(read));
     read->Expand();
+    reopen(read);
+    tree->OpenPath(Many.Path + "m0021");
     EXPECT_EQ(Captions(read), std::vector<std::string>({"sub"}));
+    EXPECT_EQ(read->GetFirstChild(), sub);
+    EXPECT_EQ(Searches[Many.Path + "m0021\\"], searches);
 
     // Children left unshown by an opening without handlers, then probed by an OnFindDir handler at the next
     // opening, keep the handler's answer: their display searches no more, least of all the disk. The handler
@@ -775,20 +794,11 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
         rec.Attr = faDirectory;
         result = first ? 0 : ERROR_NO_MORE_FILES;
     };
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    reopen(many);
     EXPECT_TRUE(many->Expanded());
     EXPECT_GT(finds, 0);
     const int findsAtOpening = finds;
-    std::string wrong;
-    int wrongRows = 0;
-    ForEachShownRow(tree, [&](const TClientPixels& shot, TTreeNode* n) {
-        if (n->Parent() != many) return;
-        bool want = n->Text() != "RECYCLER";
-        if (DrawsButton(shot, tree, n) != want || want != IsPlaceholderOnly(n)) NoteWrong(wrong, wrongRows, n->Text());
-    });
-    EXPECT_EQ(wrongRows, 0) << wrong;
+    checkRows(many, [](const std::string& name) { return name != "RECYCLER"; });
     EXPECT_EQ(finds, findsAtOpening);
     tree->OnFindDir = nullptr;
 
@@ -812,8 +822,16 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     TTreeNode* stillDistant = Node(Many.Path + Upper(Many.Sub.rbegin()->first) + "\\");
     ASSERT_NE(stillDistant, nullptr);
     EXPECT_TRUE(IsPlaceholderOnly(stillDistant));  // probed without being shown
-    checkRows(many);
+    checkRows(many, onDisk);
     EXPECT_EQ(addCalls.size(), atRequest);
+    // The next opening probes the children that showed no sub-folder, but not one read since, though it has
+    // gained a sub-folder.
+    tree->OpenPath(Many.Path + "m0004");
+    Many.SetSub("m0004", "new");
+    addCalls.clear();
+    reopen(many);
+    EXPECT_EQ(addCalls, std::vector<std::string>());
+    EXPECT_FALSE(Node(Many.Path + "M0004\\")->HasChildren());
     tree->OnAddDir = nullptr;
 
     rows.Remove();
