@@ -154,7 +154,6 @@ TDirTree::~TDirTree()
     FChangeLock = 0;
     ClearTree();
     FOwnerHook.Remove();
-    if (HandleAllocated()) DragAcceptFiles(FHandle, FALSE);
     SetImages(nullptr);
     FImageList.reset();
     FDrivesFolder.Reset();
@@ -699,7 +698,6 @@ void TDirTree::CreateWnd()
 void TDirTree::DestroyWnd()
 {
     // The drop registration goes with the window; the setting is applied again to the next one.
-    if (HandleAllocated() && !Designing()) DragAcceptFiles(FHandle, FALSE);
     FRestorePending = true;
     FSavedPath = SelectedPath();
     ClearTree();
@@ -711,7 +709,7 @@ void TDirTree::DestroyWnd()
 void TDirTree::HookOwner()
 {
     auto* owner = dynamic_cast<TWinControl*>(Owner());
-    if (!owner || owner == this || FOwnerHook.Installed()) return;
+    if (!owner) return;
     FOwnerHook.Install(owner->Handle(), [this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
         if (msg == WM_NCDESTROY) FOwnerHook.Remove();
         if (msg != WM_DEVICECHANGE) return false;

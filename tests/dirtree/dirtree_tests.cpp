@@ -201,13 +201,13 @@ POINT NodePoint(TDirTree* tree, TTreeNode* node)
 }
 
 // A real click: the tree runs its own mouse tracking and reports the click itself.
-void ClickNode(TDirTree* tree, TTreeNode* node)
+void ClickAt(TDirTree* tree, POINT pt)
 {
-    POINT pt = NodePoint(tree, node);
     PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
     PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
     Pump();
 }
+void ClickNode(TDirTree* tree, TTreeNode* node) { ClickAt(tree, NodePoint(tree, node)); }
 
 // A click on the node's expand button, as a user opens or closes it: unlike TVM_EXPAND, the tree asks
 // before every opening, not only the first.
@@ -220,9 +220,7 @@ void ClickButton(TDirTree* tree, TTreeNode* node)
     for (hit.pt.x = rc.left; hit.pt.x >= 0; --hit.pt.x)
         if (TreeView_HitTest(tree->Handle(), &hit) == node->ItemId() && (hit.flags & TVHT_ONITEMBUTTON)) break;
     ASSERT_GE(hit.pt.x, 0) << node->Text() << " shows no expand button";
-    PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
-    PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
-    Pump();
+    ClickAt(tree, hit.pt);
 }
 
 // Scrolls the list so that the node is its top row (as far as the list reaches).
@@ -345,12 +343,6 @@ void ForEachShownRow(TDirTree* tree, const std::function<void(const TClientPixel
     }
 }
 
-// Names a wrong row in a list kept short enough to read.
-void NoteWrong(std::string& wrong, int& count, const std::string& name)
-{
-    if (++count <= 12) wrong += " " + name;
-}
-
 // A folder of a few thousand sub-folders on R:. Every 13th child is hidden (Wine hides names that start
 // with a dot); every 7th has a sub-folder, 3 after that one only a hidden sub-folder; some hold only a file.
 struct TManyFolder {
@@ -437,7 +429,6 @@ protected:
     TTestTree* tree = nullptr;
 };
 
-
 // Runs the registered cases with the application set up; the drives come from the wrapper script.
 int RunCases(int argc, char** argv)
 {
@@ -471,7 +462,6 @@ int RunCases(int argc, char** argv)
     for (auto& e : errors) fprintf(stderr, "error shown: %s\n", e.c_str());
     return errors.empty() ? rc : 1;
 }
-
 
 TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
 {
@@ -709,8 +699,8 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
             if (n->Parent() != many) return;
             shown.insert(n);
             bool want = wants(n->Text());
-            if (DrawsButton(shot, tree, n) != want || (want ? !IsPlaceholderOnly(n) : n->HasChildren()))
-                NoteWrong(wrong, wrongRows, n->Text());
+            bool right = DrawsButton(shot, tree, n) == want && (want ? IsPlaceholderOnly(n) : !n->HasChildren());
+            if (!right && ++wrongRows <= 12) wrong += " " + n->Text();  // a list short enough to read
         });
         EXPECT_EQ(wrongRows, 0) << wrong;
         EXPECT_EQ(static_cast<int>(shown.size()), many->Count());
@@ -1047,12 +1037,15 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     tree->SetShowShareOverlay(false);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
 
-    // The window destroyed on its own frees every node then, one deletion notice each.
+    // The window destroyed on its own frees every node then, one deletion notice each, and the owner's device
+    // notices reach the owner again.
     int nodes = static_cast<int>(tree->AllNodes().size()), deleted = 0;
     tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
     tree->DestroyHandle();
     EXPECT_EQ(deleted, nodes);
     tree->OnDeleteItem = nullptr;
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(form->OwnerDeviceChanges, 1);
 }
 
 TEST(FolderSortKey, KeysOrderNamesAsTheLocaleComparesThemAtAnyLength)
