@@ -262,13 +262,9 @@ void TDirTree::NodeDeletion(TTreeNode* node)
     if (OnDeleteItem) OnDeleteItem(this, node);
 }
 
+// One message deletes every item: there is no drawing to hold back meanwhile.
 void TDirTree::ClearTree()
 {
-    const bool window = HandleAllocated();
-    if (window) BeginUpdate();
-    ScopeExit done([&] {
-        if (window) EndUpdate();
-    });
     {
         // A failing deletion handler must not leave the selection handling switched off for good.
         TChangeLock lock(FChangeLock);
