@@ -680,15 +680,11 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
             ++(tree->InChildCallback ? rowChangesInCallback : rowChanges);
         return false;
     });
-    auto openMany = [&] {
+    // The drives read again, then the folder selected, read but none of its children.
+    auto freshMany = [&] {
+        tree->ReadDrives();
         tree->OpenPath(Many.Path);
-        TTreeNode* many = Node(Many.Path);
-        EXPECT_NE(many, nullptr);
-        if (many && !many->Expanded()) {
-            ShowAtTop(tree, many);
-            ClickButton(tree, many);
-        }
-        return many;
+        return Node(Many.Path);
     };
     // Every child row of many, paged through, shows a button and a lone placeholder where wants says so.
     auto checkRows = [&](TTreeNode* many, const std::function<bool(const std::string&)>& wants) {
@@ -774,9 +770,10 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     // Children left unshown by an opening without handlers, then probed by an OnFindDir handler at the next
     // opening, keep the handler's answer: their display searches no more, least of all the disk. The handler
     // gives every folder one sub-folder; only the recycle bin's is refused.
-    tree->ReadDrives();  // none of the children read yet
-    many = openMany();
+    many = freshMany();
     ASSERT_NE(many, nullptr);
+    ShowAtTop(tree, many);
+    ClickButton(tree, many);
     int finds = 0;
     tree->OnFindDir = [&](TObject*, const std::string&, TDirRec& rec, int& result, bool first) {
         ++finds;
@@ -797,9 +794,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     // nothing more.
     std::vector<std::string> addCalls;
     tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { addCalls.push_back(path); };
-    tree->ReadDrives();
-    tree->OpenPath(Many.Path);
-    many = Node(Many.Path);
+    many = freshMany();
     ASSERT_NE(many, nullptr);
     ShowAtTop(tree, many);
     addCalls.clear();
@@ -963,6 +958,14 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     EXPECT_EQ(tree->Model().RecordedSerial('A'), 0x5555);
     Fakes.clear();
+
+    // The window destroyed with its owner's frees every node, one deletion notice each, and reports nothing.
+    const int nodes = static_cast<int>(tree->AllNodes().size());
+    deleted = 0;
+    changed.clear();
+    DestroyWindow(form->Handle());
+    EXPECT_EQ(deleted, nodes);
+    EXPECT_TRUE(changed.empty());
 }
 
 TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
