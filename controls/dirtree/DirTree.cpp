@@ -102,7 +102,7 @@ std::string TWinFolderSystem::SortKey(const std::string& name)
 class TDirTree::TChangeLock {
 public:
     explicit TChangeLock(int& lock) : FLock(lock) { --FLock; }
-    ~TChangeLock() { FLock = std::min(FLock + 1, 0); }
+    ~TChangeLock() { ++FLock; }
     TChangeLock(const TChangeLock&) = delete;
     TChangeLock& operator=(const TChangeLock&) = delete;
 
@@ -150,8 +150,7 @@ TDirTree::TDirTree(TComponent* AOwner, std::unique_ptr<TFolderSystem> system)
 
 TDirTree::~TDirTree()
 {
-    MarkDestroying();
-    FChangeLock = 0;
+    MarkDestroying();  // no selection change is handled from here on
     ClearTree();
     FOwnerHook.Remove();
     SetImages(nullptr);

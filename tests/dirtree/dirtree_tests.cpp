@@ -479,6 +479,16 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     // A new initial folder is opened only while the tree is designed.
     tree->SetInitialDirectory(Root(R) + "gamma");
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
+    // A missing initial folder: the current directory is opened instead.
+    std::string layout = kLayout;
+    layout.replace(layout.find("\"C:\\\\\""), 6, "\"C:\\\\missing\"");
+    SetCurrentDirectoryA((Root(R) + "gamma").c_str());
+    {
+        TTestForm other;
+        other.InitLayoutFromText(layout);
+        EXPECT_EQ(other.DirTree1->SelectedPath(), Root(R) + "GAMMA\\");
+    }
+    SetCurrentDirectoryA(Root(R).c_str());
 
     // Empty path: an error for the caller and nothing changes; "?" changes nothing.
     try {
