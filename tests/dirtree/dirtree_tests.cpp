@@ -223,15 +223,19 @@ void ClickButton(TDirTree* tree, TTreeNode* node)
     ClickAt(tree, hit.pt);
 }
 
-// Scrolls the list so that the node is its top row (as far as the list reaches).
-void ShowAtTop(TDirTree* tree, TTreeNode* node)
+// Scrolls the list so that the node is its top row (as far as the list reaches), and paints it; settled, with
+// the messages the paint left handled.
+void ShowAtTop(TDirTree* tree, TTreeNode* node, bool settled = true)
 {
     HWND wnd = tree->Handle();
     int row = 0;
     for (HTREEITEM item = TreeView_GetRoot(wnd); item && item != node->ItemId(); item = TreeView_GetNextVisible(wnd, item))
         ++row;
     SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
-    Paint(wnd);
+    if (settled)
+        Paint(wnd);
+    else
+        UpdateWindow(wnd);
 }
 
 // The tree's client area as the screen shows it.
@@ -476,6 +480,7 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     char label[64] = {};
     const bool readable = GetVolumeInformationA(Root(R).c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
     EXPECT_EQ(Node(Root(R))->Text(), (readable ? std::string(label) + " (" : "(") + R + ":)");
+    EXPECT_EQ(ItemImages(tree, Node(Root(R))), ShellFolderImages(Root(R)));  // the drive's own icons
     // A new initial folder is opened only while the tree is designed.
     tree->SetInitialDirectory(Root(R) + "gamma");
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
@@ -776,6 +781,16 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     EXPECT_EQ(Captions(read), std::vector<std::string>({"sub"}));
     EXPECT_EQ(read->GetFirstChild(), sub);
     EXPECT_EQ(Searches[Many.Path + "m0021\\"], searches);
+    // A folder read after its row's probe but before the rows follow the probe keeps what the read found.
+    TTreeNode* raced = Node(Many.Path + "M0700\\");
+    ASSERT_TRUE(raced && IsPlaceholderOnly(raced));
+    Many.SetSub("m0700", "");
+    reopen(many);
+    ShowAtTop(tree, raced, false);  // the probe finds no sub-folder now
+    Many.SetSub("m0700", "sub");
+    tree->OpenPath(Many.Path + "m0700");
+    Pump();
+    EXPECT_EQ(Captions(raced), std::vector<std::string>({"sub"}));
 
     // Children left unshown by an opening without handlers, then probed by an OnFindDir handler at the next
     // opening, keep the handler's answer: their display searches no more, least of all the disk. The handler
