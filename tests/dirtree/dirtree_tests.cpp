@@ -902,6 +902,14 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
     EXPECT_EQ(Node(Root(S)), nullptr);
     ASSERT_NE(Node(Root(R)), nullptr);
     EXPECT_EQ(DrivePaths(tree), before);
+    // A kind excluded when nothing joins: its nodes go (A: too) and the selection change is reported once.
+    Fakes['A'] = TFakeDrive{DRIVE_REMOVABLE, true};
+    tree->SetDriveTypes(AllDriveTypes);
+    ASSERT_NE(Node("A:\\"), nullptr);
+    changes = 0;
+    tree->SetDriveTypes(AllDriveTypes & ~(1u << drtRemovable));
+    EXPECT_EQ(Node("A:\\"), nullptr);
+    EXPECT_EQ(changes, 1);
     Fakes.clear();
 
     // The tree destroyed with its window frees every node, one deletion notice each.
