@@ -1,36 +1,18 @@
-// The folder tree's costs and a picture of the options window's tree, under Wine (run by bench/dirtree.sh,
-// through tests/dirtree/run_dirtree_tests.sh for its drive letters and folders).
-#include <gtest/gtest.h>
-
+// The folder tree's costs under Wine, each against a baseline of the same run (bench/dirtree.sh runs it
+// through tests/dirtree/run_dirtree_tests.sh, which links DIRTREE_R to a folder with R:\bench in it).
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
+#include <string>
 
 #include "controls/dirtree/DirTree.h"
 #include "framework/Forms.h"
 #include "framework/StandardClasses.h"
-#include "framework/StdCtrls.h"
 
 namespace {
-
-std::string Env(const char* name)
-{
-    char buf[1024];
-    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
-}
-
-char R = 'R';
-std::string Root(char letter) { return std::string(1, letter) + ":\\"; }
-std::string Upper(std::string s)
-{
-    CharUpperBuffA(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
 
 class TBenchTree : public TDirTree {
 public:
@@ -41,16 +23,11 @@ public:
 
 class TBenchForm : public TForm {
 public:
-    TBenchForm() : TForm(nullptr)
-    {
-        Field("DirTree1", DirTree1);
-        Field("Edit1", Edit1);
-    }
+    TBenchForm() : TForm(nullptr) { Field("DirTree1", DirTree1); }
     TBenchTree* DirTree1 = nullptr;
-    TEdit* Edit1 = nullptr;
 };
 
-// The options window's tree and folder field.
+// The options window's tree, in a window of that size.
 const char* const kLayout = R"(
 TBenchForm Form1 {
   ClientWidth = 373
@@ -63,115 +40,8 @@ TBenchForm Form1 {
     ReadOnly = True
     HideSelection = False
   }
-  TEdit Edit1 {
-    Left = 186
-    Top = 49
-    Width = 180
-    Height = 21
-  }
 }
 )";
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// A click on the node's expand button, as a user opens or closes it.
-void ClickButton(TDirTree* tree, TTreeNode* node)
-{
-    RECT rc{};
-    TreeView_GetItemRect(tree->Handle(), node->ItemId(), &rc, TRUE);
-    TVHITTESTINFO hit{};
-    hit.pt.y = (rc.top + rc.bottom) / 2;
-    for (hit.pt.x = rc.left; hit.pt.x >= 0; --hit.pt.x)
-        if (TreeView_HitTest(tree->Handle(), &hit) == node->ItemId() && (hit.flags & TVHT_ONITEMBUTTON)) break;
-    PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
-    PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
-    Pump();
-}
-
-// Scrolls the list so that the node is its top row (as far as the list reaches).
-void ShowAtTop(TDirTree* tree, TTreeNode* node)
-{
-    HWND wnd = tree->Handle();
-    int row = 0;
-    for (HTREEITEM item = TreeView_GetRoot(wnd); item && item != node->ItemId(); item = TreeView_GetNextVisible(wnd, item))
-        ++row;
-    SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
-    UpdateWindow(wnd);
-    Pump();
-}
-
-class DirTreeTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        SetCurrentDirectoryA(Root(R).c_str());
-        form = std::make_unique<TBenchForm>();
-        form->InitLayoutFromText(kLayout);
-        tree = form->DirTree1;
-        ASSERT_NE(tree, nullptr);
-    }
-    TTreeNode* Node(const std::string& path) { return tree->FindPathNode(path); }
-
-    std::unique_ptr<TBenchForm> form;
-    TBenchTree* tree = nullptr;
-};
-
-// A picture of the window for a person to look at: DIRTREE_SHOT names a .bmp file.
-void SaveScreenshot(HWND wnd, const std::string& file)
-{
-    RECT rc;
-    GetWindowRect(wnd, &rc);
-    int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-    GdiFlush();
-    DWORD size = ((w * 3 + 3) & ~3) * h;
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
-                        sizeof fh + sizeof bi.bmiHeader};
-    if (FILE* f = fopen(file.c_str(), "wb")) {
-        fwrite(&fh, sizeof fh, 1, f);
-        fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        fwrite(bits, size, 1, f);
-        fclose(f);
-    }
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-}
-
-TEST_F(DirTreeTest, Screenshot)
-{
-    std::string file = Env("DIRTREE_SHOT");
-    if (file.empty()) GTEST_SKIP() << "DIRTREE_SHOT not set";
-    form->SetPosition(poScreenCenter);
-    form->Show();
-    tree->OpenPath(Root(R) + "MixedCase");
-    Node(Root(R) + "MIXEDCASE\\")->Expand();
-    form->Edit1->SetText(tree->SelectedPath());
-    for (int i = 0; i < 20; ++i) {
-        Pump();
-        Sleep(50);
-    }
-    SaveScreenshot(form->Handle(), file);
-}
 
 // The process's processor time in seconds: on a busy machine it tells the work apart from the waiting.
 double CpuSeconds()
@@ -193,41 +63,64 @@ double Seconds(const std::function<void()>& f)
     return t;
 }
 
-TEST_F(DirTreeTest, Benchmark)
+int Failures = 0;
+void Check(bool ok, const char* what)
 {
-    if (Env("DIRTREE_BENCH").empty()) GTEST_SKIP() << "DIRTREE_BENCH not set";
+    if (ok) return;
+    fprintf(stderr, "FAILED: %s\n", what);
+    ++Failures;
+}
+
+void Run(const std::string& root)
+{
+    TBenchForm form;
+    form.InitLayoutFromText(kLayout);
+    TBenchTree* tree = form.DirTree1;
     // On screen, as in the options window: what a row costs is paid when it is painted.
-    form->SetPosition(poScreenCenter);
-    form->Show();
+    form.SetPosition(poScreenCenter);
+    form.Show();
     HWND wnd = tree->Handle();
-    tree->SetFocus();  // as in the options window: the first click's focus change is no part of an expansion
-    Pump();
+    tree->SetFocus();  // as in the options window: the first key's focus change is no part of an expansion
+    Application->ProcessMessages();
     auto paint = [&] { UpdateWindow(wnd); };
-    tree->OpenPath(Root(R) + "bench");
-    Node(Root(R) + "BENCH\\")->Expand();
+    auto node = [&](const std::string& path) { return tree->FindPathNode(root + path); };
+    tree->OpenPath(root + "bench");
+    node("BENCH")->Expand();
     paint();
-    TTreeNode* big = Node(Root(R) + "BENCH\\BIG\\");
-    TTreeNode* empty = Node(Root(R) + "BENCH\\EMPTY\\");
-    TTreeNode* small = Node(Root(R) + "BENCH\\SMALL\\");
-    ASSERT_TRUE(big && empty && small);
+    TTreeNode* big = node("BENCH\\BIG");
+    TTreeNode* empty = node("BENCH\\EMPTY");
+    TTreeNode* small = node("BENCH\\SMALL");
+    Check(big && empty && small, "the bench folders are in the tree");
+    if (Failures) return;
     // The folder as the top row, so that its children fill the view when it opens.
-    auto toTop = [&](TTreeNode* n) { ShowAtTop(tree, n); };
-    // A user's expansion by the button: the request reads the folder, the tree opens and paints.
+    auto toTop = [&](TTreeNode* n) {
+        int row = 0;
+        for (HTREEITEM i = TreeView_GetRoot(wnd); i && i != n->ItemId(); i = TreeView_GetNextVisible(wnd, i)) ++row;
+        SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
+        paint();
+        Application->ProcessMessages();
+    };
+    // A user's opening or closing of the selected folder by a key: like a click on its button, the tree asks
+    // at every opening, not only the first; the folder is read, the tree opens and paints.
+    auto toggle = [&](TTreeNode* n) {
+        SendMessageA(wnd, WM_KEYDOWN, n->Expanded() ? VK_LEFT : VK_RIGHT, 0);
+        paint();
+    };
     auto expand = [&](TTreeNode* n) {
+        tree->SetSelected(n);
         toTop(n);
         return Seconds([&] {
             if (n == empty)
-                n->Expand();  // it shows no button: the request is made directly
+                n->Expand();  // it has no expand button, which the key needs: the request is made directly
             else
-                ClickButton(tree, n);
-            paint();
+                toggle(n);
         });
     };
     double tEmpty = expand(empty);
     double tSmall = expand(small);
     double tBig = expand(big), cBig = LastCpu;
     const int bigCount = big->Count();
-    EXPECT_GT(bigCount, 0);
+    Check(bigCount > 0 && big->Expanded(), "the big folder opens");
 
     // Page by page to the end of the list; a second time through every row has been shown before.
     auto scroll = [&](int& pages, double& slowest) {
@@ -252,21 +145,18 @@ TEST_F(DirTreeTest, Benchmark)
     double slowest = 0, slowest2 = 0;
     double tScroll = scroll(pages, slowest), cScroll = LastCpu;
     double tScroll2 = scroll(pages2, slowest2), cScroll2 = LastCpu;
-    ASSERT_GT(pages, 0);
+    Check(pages > 0, "the list pages");
 
-    // Re-opening by the button: closed, then opened again.
+    // Re-opening by the key: closed, then opened again.
     auto reopen = [&](TTreeNode* n) {
+        tree->SetSelected(n);
         toTop(n);
-        ClickButton(tree, n);
-        paint();
-        return Seconds([&] {
-            ClickButton(tree, n);
-            paint();
-        });
+        toggle(n);
+        return Seconds([&] { toggle(n); });
     };
     double tReopenSmall = reopen(small);
     double tReopen = reopen(big), cReopen = LastCpu;
-    EXPECT_EQ(big->Count(), bigCount);
+    Check(big->Expanded() && big->Count() == bigCount, "the big folder opens again with all its folders");
 
     // The drives read again clear the tree, big folder and all.
     double tClear = Seconds([&] { tree->ReadDrives(); });
@@ -275,25 +165,28 @@ TEST_F(DirTreeTest, Benchmark)
         tree->ReadDrives();
         paint();
         return Seconds([&] {
-            tree->OpenPath(path);
+            tree->OpenPath(root + path);
             paint();
         });
     };
-    char middle[16];
-    snprintf(middle, sizeof middle, "d%05d", bigCount / 2);
-    double tOpenSmall = open(Root(R) + "bench\\small\\only");
-    double tOpenBig = open(Root(R) + "bench\\big\\" + middle), cOpenBig = LastCpu;
-    EXPECT_EQ(tree->SelectedPath(), Upper(Root(R) + "bench\\big\\" + middle) + "\\");
-    std::string deep = Root(R) + "bench\\deep";
+    auto selected = [&](const std::string& path) {
+        return lstrcmpiA(tree->SelectedPath().c_str(), (root + path + "\\").c_str()) == 0;
+    };
+    char middle[32];
+    snprintf(middle, sizeof middle, "bench\\big\\d%05d", bigCount / 2);
+    double tOpenSmall = open("bench\\small\\only");
+    double tOpenBig = open(middle), cOpenBig = LastCpu;
+    Check(selected(middle), "OpenPath selects the middle folder");
+    std::string deep = "bench\\deep";
     for (int i = 1; i <= 17; ++i) deep += "\\l" + std::to_string(i);
-    double tDeep = Seconds([&] { tree->OpenPath(deep); });
-    EXPECT_EQ(tree->SelectedPath(), Upper(deep) + "\\");
-    double tShallow = Seconds([&] { tree->OpenPath(Root(R) + "bench\\empty"); });
+    double tDeep = Seconds([&] { tree->OpenPath(root + deep); });
+    Check(selected(deep), "OpenPath selects the deepest folder");
+    double tShallow = Seconds([&] { tree->OpenPath(root + "bench\\empty"); });
     // At start-up: the window's load reads the drives and opens the initial folder; ReadDrives again on
     // that fresh tree is its share. The best of five, with the big tree's window out of the way (its pending
     // paint would otherwise run inside the load, which lets messages run).
-    form->Hide();
-    Pump();
+    form.Hide();
+    Application->ProcessMessages();
     double tForm = 1e9, tDrives = 1e9;
     for (int i = 0; i < 5; ++i) {
         TBenchForm fresh;
@@ -317,20 +210,20 @@ TEST_F(DirTreeTest, Benchmark)
 
 }  // namespace
 
-// Runs with the application set up; run_dirtree_tests.sh links the folder fixture's drive letter.
-int main(int argc, char** argv)
+int main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    testing::InitGoogleTest(&argc, argv);
-    const std::string r = Env("DIRTREE_R"), work = Env("DIRTREE_WORK_DOS");
-    if (r.empty() || work.empty()) {
-        fprintf(stderr, "run through tests/dirtree/run_dirtree_tests.sh (DIRTREE_R, DIRTREE_WORK_DOS)\n");
+    char r[8] = {}, work[1024] = {};
+    if (!GetEnvironmentVariableA("DIRTREE_R", r, sizeof r) ||
+        !GetEnvironmentVariableA("DIRTREE_WORK_DOS", work, sizeof work)) {
+        fprintf(stderr, "run through bench/dirtree.sh\n");
         return 2;
     }
-    R = static_cast<char>(toupper(r[0]));
-    // The server may have started before the link existed: make R: known, and gone again at the end.
-    const std::string dev = Root(R).substr(0, 2);
-    DefineDosDeviceA(0, dev.c_str(), (work + "\\" + static_cast<char>(R | 0x20)).c_str());
+    const std::string root = std::string(1, static_cast<char>(toupper(r[0]))) + ":\\";
+    // The Wine server may have started before the link existed: make the letter known, and gone at the end.
+    const std::string dev = root.substr(0, 2);
+    DefineDosDeviceA(0, dev.c_str(), (std::string(work) + "\\" + static_cast<char>(tolower(r[0]))).c_str());
+    SetCurrentDirectoryA(root.c_str());
     SetCursorPos(1020, 760);
     TApplication application;
     TScreen screen;
@@ -338,7 +231,7 @@ int main(int argc, char** argv)
     RegisterDirTreeClasses();
     RegisterComponentClass<TBenchTree>("TBenchTree");
     Application->Initialize();
-    int rc = RUN_ALL_TESTS();
+    Run(root);
     DefineDosDeviceA(DDD_REMOVE_DEFINITION, dev.c_str(), nullptr);
-    return rc;
+    return Failures ? 1 : 0;
 }

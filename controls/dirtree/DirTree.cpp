@@ -85,7 +85,6 @@ std::string TWinFolderSystem::Upper(const std::string& s)
 std::string TWinFolderSystem::SortKey(const std::string& name)
 {
     int n = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::string();
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), n);
     const LCID locale = GetThreadLocale();
@@ -93,8 +92,7 @@ std::string TWinFolderSystem::SortKey(const std::string& name)
     char buf[1024];  // a key is a few bytes per character: enough for any folder name, else asked for its size
     int k = LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<wchar_t*>(buf), sizeof buf);
     if (k > 0) return std::string(buf, static_cast<std::size_t>(k));
-    k = LCMapStringW(locale, flags, wide.c_str(), -1, nullptr, 0);
-    if (k <= 0) return std::string();
+    k = LCMapStringW(locale, flags, wide.c_str(), -1, nullptr, 0);  // 0 on failure: an empty key
     std::string key(static_cast<std::size_t>(k), '\0');
     LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<wchar_t*>(key.data()), k);
     return key;
@@ -104,7 +102,7 @@ std::string TWinFolderSystem::SortKey(const std::string& name)
 class TDirTree::TChangeLock {
 public:
     explicit TChangeLock(int& lock) : FLock(lock) { --FLock; }
-    ~TChangeLock() { FLock = std::min(FLock + 1, 0); }
+    ~TChangeLock() { ++FLock; }
     TChangeLock(const TChangeLock&) = delete;
     TChangeLock& operator=(const TChangeLock&) = delete;
 
@@ -152,11 +150,9 @@ TDirTree::TDirTree(TComponent* AOwner, std::unique_ptr<TFolderSystem> system)
 
 TDirTree::~TDirTree()
 {
-    MarkDestroying();
-    FChangeLock = 0;
+    MarkDestroying();  // no selection change is handled from here on
     ClearTree();
     FOwnerHook.Remove();
-    if (HandleAllocated()) DragAcceptFiles(FHandle, FALSE);
     SetImages(nullptr);
     FImageList.reset();
     FDrivesFolder.Reset();
@@ -265,13 +261,9 @@ void TDirTree::NodeDeletion(TTreeNode* node)
     if (OnDeleteItem) OnDeleteItem(this, node);
 }
 
+// One message deletes every item: there is no drawing to hold back meanwhile.
 void TDirTree::ClearTree()
 {
-    const bool window = HandleAllocated();
-    if (window) BeginUpdate();
-    ScopeExit done([&] {
-        if (window) EndUpdate();
-    });
     {
         // A failing deletion handler must not leave the selection handling switched off for good.
         TChangeLock lock(FChangeLock);
@@ -380,10 +372,7 @@ void TDirTree::OpenPath(std::string path)
     TBusyCursor busy;
     BeginUpdate();
     ScopeExit done([&] { EndUpdate(); });
-    if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) {
-        SetSelected(found);
-        found->MakeVisible();
-    }
+    if (TTreeNode* found = WalkPath(FModel.Upper(path), true)) SetSelected(found);  // which scrolls to it
 }
 
 std::string TDirTree::SelectedPath()
@@ -418,7 +407,7 @@ TTreeNode* TDirTree::WalkPath(const std::string& upperPath, bool open)
             }
         }
         if (!match) return nullptr;
-        if (open && !EntryOf(match)->SubDirsRead) ReadSubDirs(match);
+        if (open) ReadSubDirs(match);
         found = match;
     }
     return found;
@@ -567,7 +556,6 @@ bool TDirTree::UpdateDrives()
         for (int i = 0; i < 26; ++i) {
             if (!((known >> i) & 1u) || ((mask >> i) & 1u)) continue;
             if (TTreeNode* node = FindPathNode(DriveRoot(static_cast<char>('A' + i)))) {
-                ResetNode(node);
                 node->Delete();
                 changed = true;
             }
@@ -600,8 +588,7 @@ void TDirTree::CheckMediaChange()
 
 int TDirTree::ShareOverlayIndex(TTreeNode* node)
 {
-    TDirEntry* e = EntryOf(node);
-    if (!e) return -1;
+    TDirEntry* e = EntryOf(node);  // every caller's node has its entry
     IShellFolder* folder = FDrivesFolder.Get();
     std::string name = e->Path;
     if (TDirEntry* pe = EntryOf(node->Parent())) {
@@ -706,7 +693,6 @@ void TDirTree::CreateWnd()
 void TDirTree::DestroyWnd()
 {
     // The drop registration goes with the window; the setting is applied again to the next one.
-    if (HandleAllocated() && !Designing()) DragAcceptFiles(FHandle, FALSE);
     FRestorePending = true;
     FSavedPath = SelectedPath();
     ClearTree();
@@ -718,7 +704,7 @@ void TDirTree::DestroyWnd()
 void TDirTree::HookOwner()
 {
     auto* owner = dynamic_cast<TWinControl*>(Owner());
-    if (!owner || owner == this || FOwnerHook.Installed()) return;
+    if (!owner) return;
     FOwnerHook.Install(owner->Handle(), [this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
         if (msg == WM_NCDESTROY) FOwnerHook.Remove();
         if (msg != WM_DEVICECHANGE) return false;

@@ -169,6 +169,12 @@ TEST(DirTreeModel, DrivesVolumesAndMedia)
     EXPECT_EQ(model.LastPath('D'), "D:\\");
     model.RememberPath("d:\\Music\\");
     EXPECT_EQ(model.LastPath('D'), "D:\\MUSIC\\");
+
+    // A current directory or a path on no drive letter (a network share) reaches no drive's records.
+    TDirTreeModel share(sys, nullptr, "\\\\server\\share");
+    for (char c = 'A'; c <= 'Z'; ++c) EXPECT_EQ(share.LastPath(c), DriveRoot(c));
+    share.RememberPath("\\\\server\\share\\music\\");
+    for (char c = 'A'; c <= 'Z'; ++c) EXPECT_EQ(share.RecordedSerial(c), 0) << c;
 }
 
 TEST(DirTreeModel, FolderReadsAndProbes)

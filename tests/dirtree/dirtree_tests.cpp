@@ -50,6 +50,7 @@ struct TFakeDrive {
     DWORD serial = 0;
 };
 std::map<char, TFakeDrive> Fakes;
+std::map<std::string, int> Searches;  // folder searches begun, by the folder's path as the file system spells it
 
 class TFakeDrives : public TWinFolderSystem {
 public:
@@ -72,6 +73,11 @@ public:
         name = it->second.label;
         serial = it->second.serial;
         return it->second.readable;
+    }
+    int FindStep(const std::string& folder, TDirRec& rec, bool first) override
+    {
+        if (first) ++Searches[folder];
+        return TWinFolderSystem::FindStep(folder, rec, first);
     }
 };
 
@@ -195,13 +201,13 @@ POINT NodePoint(TDirTree* tree, TTreeNode* node)
 }
 
 // A real click: the tree runs its own mouse tracking and reports the click itself.
-void ClickNode(TDirTree* tree, TTreeNode* node)
+void ClickAt(TDirTree* tree, POINT pt)
 {
-    POINT pt = NodePoint(tree, node);
     PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
     PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
     Pump();
 }
+void ClickNode(TDirTree* tree, TTreeNode* node) { ClickAt(tree, NodePoint(tree, node)); }
 
 // A click on the node's expand button, as a user opens or closes it: unlike TVM_EXPAND, the tree asks
 // before every opening, not only the first.
@@ -214,20 +220,22 @@ void ClickButton(TDirTree* tree, TTreeNode* node)
     for (hit.pt.x = rc.left; hit.pt.x >= 0; --hit.pt.x)
         if (TreeView_HitTest(tree->Handle(), &hit) == node->ItemId() && (hit.flags & TVHT_ONITEMBUTTON)) break;
     ASSERT_GE(hit.pt.x, 0) << node->Text() << " shows no expand button";
-    PostMessageA(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(hit.pt.x, hit.pt.y));
-    PostMessageA(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(hit.pt.x, hit.pt.y));
-    Pump();
+    ClickAt(tree, hit.pt);
 }
 
-// Scrolls the list so that the node is its top row (as far as the list reaches).
-void ShowAtTop(TDirTree* tree, TTreeNode* node)
+// Scrolls the list so that the node is its top row (as far as the list reaches), and paints it; settled, with
+// the messages the paint left handled.
+void ShowAtTop(TDirTree* tree, TTreeNode* node, bool settled = true)
 {
     HWND wnd = tree->Handle();
     int row = 0;
     for (HTREEITEM item = TreeView_GetRoot(wnd); item && item != node->ItemId(); item = TreeView_GetNextVisible(wnd, item))
         ++row;
     SendMessageA(wnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, row), 0);
-    Paint(wnd);
+    if (settled)
+        Paint(wnd);
+    else
+        UpdateWindow(wnd);
 }
 
 // The tree's client area as the screen shows it.
@@ -307,16 +315,6 @@ std::pair<int, int> ShellFolderImages(const std::string& path)
     return {closed.iIcon, open.iIcon};
 }
 
-// The drive roots the platform reports, in letter order.
-std::vector<std::string> PlatformDriveRoots()
-{
-    std::vector<std::string> roots;
-    const DWORD mask = GetLogicalDrives();
-    for (char letter = 'A'; letter <= 'Z'; ++letter)
-        if ((mask >> (letter - 'A')) & 1u) roots.push_back(std::string(1, letter) + ":\\");
-    return roots;
-}
-
 // Pages through the list from the top row to its end; check sees every row of each page once it is painted.
 void ForEachShownRow(TDirTree* tree, const std::function<void(const TClientPixels&, TTreeNode*)>& check)
 {
@@ -337,12 +335,6 @@ void ForEachShownRow(TDirTree* tree, const std::function<void(const TClientPixel
         if (next == top) break;
         top = next;
     }
-}
-
-// Names a wrong row in a list kept short enough to read.
-void NoteWrong(std::string& wrong, int& count, const std::string& name)
-{
-    if (++count <= 12) wrong += " " + name;
 }
 
 // A folder of a few thousand sub-folders on R:. Every 13th child is hidden (Wine hides names that start
@@ -405,6 +397,7 @@ protected:
     void SetUp() override
     {
         Fakes.clear();
+        Searches.clear();
         SetCurrentDirectoryA(Root(R).c_str());
         form = std::make_unique<TTestForm>();
         form->InitLayoutFromText(kLayout);
@@ -429,7 +422,6 @@ protected:
     std::unique_ptr<TTestForm> form;
     TTestTree* tree = nullptr;
 };
-
 
 // Runs the registered cases with the application set up; the drives come from the wrapper script.
 int RunCases(int argc, char** argv)
@@ -465,7 +457,6 @@ int RunCases(int argc, char** argv)
     return errors.empty() ? rc : 1;
 }
 
-
 TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
 {
     // Layout values reached the control; the start-up folder is selected.
@@ -474,14 +465,28 @@ TEST_F(DirTreeTest, LoadsDrivesAndOpensPaths)
     EXPECT_TRUE(tree->ReadOnly());
     EXPECT_FALSE(tree->HideSelection());
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
-    EXPECT_EQ(DrivePaths(tree), PlatformDriveRoots());
+    std::vector<std::string> roots;  // the platform's, in letter order
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        if (InMask(letter)) roots.push_back(Root(letter));
+    EXPECT_EQ(DrivePaths(tree), roots);
     ASSERT_NE(Node(Root(R)), nullptr);
     char label[64] = {};
     const bool readable = GetVolumeInformationA(Root(R).c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
     EXPECT_EQ(Node(Root(R))->Text(), (readable ? std::string(label) + " (" : "(") + R + ":)");
+    EXPECT_EQ(ItemImages(tree, Node(Root(R))), ShellFolderImages(Root(R)));  // the drive's own icons
     // A new initial folder is opened only while the tree is designed.
     tree->SetInitialDirectory(Root(R) + "gamma");
     EXPECT_EQ(tree->SelectedPath(), "C:\\");
+    // A missing initial folder: the current directory is opened instead.
+    std::string layout = kLayout;
+    layout.replace(layout.find("\"C:\\\\\""), 6, "\"C:\\\\missing\"");
+    SetCurrentDirectoryA((Root(R) + "gamma").c_str());
+    {
+        TTestForm other;
+        other.InitLayoutFromText(layout);
+        EXPECT_EQ(other.DirTree1->SelectedPath(), Root(R) + "GAMMA\\");
+    }
+    SetCurrentDirectoryA(Root(R).c_str());
 
     // Empty path: an error for the caller and nothing changes; "?" changes nothing.
     try {
@@ -683,29 +688,34 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
             ++(tree->InChildCallback ? rowChangesInCallback : rowChanges);
         return false;
     });
-    auto openMany = [&] {
+    // The drives read again, then the folder selected, read but none of its children.
+    auto freshMany = [&] {
+        tree->ReadDrives();
         tree->OpenPath(Many.Path);
-        TTreeNode* many = Node(Many.Path);
-        EXPECT_NE(many, nullptr);
-        if (many && !many->Expanded()) {
-            ShowAtTop(tree, many);
-            ClickButton(tree, many);
-        }
-        return many;
+        return Node(Many.Path);
     };
-    auto checkRows = [&](TTreeNode* many) {
+    // Every child row of many, paged through, shows a button and a lone placeholder where wants says so.
+    auto checkRows = [&](TTreeNode* many, const std::function<bool(const std::string&)>& wants) {
         std::set<TTreeNode*> shown;
         std::string wrong;
         int wrongRows = 0;
         ForEachShownRow(tree, [&](const TClientPixels& shot, TTreeNode* n) {
             if (n->Parent() != many) return;
             shown.insert(n);
-            bool want = Many.ShowsButton(n->Text());
-            if (DrawsButton(shot, tree, n) != want || (want ? !IsPlaceholderOnly(n) : n->HasChildren()))
-                NoteWrong(wrong, wrongRows, n->Text());
+            bool want = wants(n->Text());
+            bool right = DrawsButton(shot, tree, n) == want && (want ? IsPlaceholderOnly(n) : !n->HasChildren());
+            if (!right && ++wrongRows <= 12) wrong += " " + n->Text();  // a list short enough to read
         });
         EXPECT_EQ(wrongRows, 0) << wrong;
         EXPECT_EQ(static_cast<int>(shown.size()), many->Count());
+    };
+    auto onDisk = [](const std::string& name) { return Many.ShowsButton(name); };
+    auto shows = [&](TTreeNode* n) { return DrawsButton(Capture(wnd), tree, n); };
+    // Closed and opened again by its button: a new opening, as a user makes it.
+    auto reopen = [&](TTreeNode* n) {
+        ShowAtTop(tree, n);
+        ClickButton(tree, n);
+        ClickButton(tree, n);
     };
     // The first opening is OpenPath's, which opens the folder to show the target: its probes wait as well.
     tree->OpenPath(Many.Path + "m1000");
@@ -723,7 +733,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     ASSERT_NE(distant, nullptr);
     EXPECT_FALSE(distant->HasChildren());
     EXPECT_EQ(distant->Count(), 0);
-    checkRows(many);
+    checkRows(many, onDisk);
 
     // A folder that loses its only sub-folder and one that gains one: shown again they stay as they were
     // until the parent is opened again, then each shows the disk at its next display.
@@ -735,39 +745,53 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     Many.SetSub("m0002", "new");
     Many.SetSub(distantName, "");
     ShowAtTop(tree, gains);
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, loses));
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, gains));
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    EXPECT_TRUE(shows(loses));
+    EXPECT_FALSE(shows(gains));
+    reopen(many);
     EXPECT_TRUE(IsPlaceholderOnly(distant));  // not shown since
     ShowAtTop(tree, gains);
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, loses));
+    EXPECT_FALSE(shows(loses));
     EXPECT_FALSE(loses->HasChildren());
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, gains));
+    EXPECT_TRUE(shows(gains));
     EXPECT_TRUE(IsPlaceholderOnly(gains));
     ShowAtTop(tree, distant);
-    EXPECT_FALSE(DrawsButton(Capture(wnd), tree, distant));
+    EXPECT_FALSE(shows(distant));
     EXPECT_FALSE(distant->HasChildren());
-    // A folder read before is not probed again: it keeps the sub-folders it listed.
+    // A folder read before is neither probed nor read again, by its row, its openings or a path through it:
+    // it keeps the sub-folders it listed, nodes and all.
     tree->OpenPath(Many.Path + "m0021");
     TTreeNode* read = Node(Many.Path + "M0021\\");
     ASSERT_NE(read, nullptr);
+    const int searches = Searches[Many.Path + "m0021\\"];
+    TTreeNode* sub = read->GetFirstChild();
     Many.SetSub("m0021", "");
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    reopen(many);
     ShowAtTop(tree, read);
-    EXPECT_TRUE(DrawsButton(Capture(wnd), tree, read));
+    EXPECT_TRUE(shows(read));
     read->Expand();
+    reopen(read);
+    tree->OpenPath(Many.Path + "m0021");
     EXPECT_EQ(Captions(read), std::vector<std::string>({"sub"}));
+    EXPECT_EQ(read->GetFirstChild(), sub);
+    EXPECT_EQ(Searches[Many.Path + "m0021\\"], searches);
+    // A folder read after its row's probe but before the rows follow the probe keeps what the read found.
+    TTreeNode* raced = Node(Many.Path + "M0700\\");
+    ASSERT_TRUE(raced && IsPlaceholderOnly(raced));
+    Many.SetSub("m0700", "");
+    reopen(many);
+    ShowAtTop(tree, raced, false);  // the probe finds no sub-folder now
+    Many.SetSub("m0700", "sub");
+    tree->OpenPath(Many.Path + "m0700");
+    Pump();
+    EXPECT_EQ(Captions(raced), std::vector<std::string>({"sub"}));
 
     // Children left unshown by an opening without handlers, then probed by an OnFindDir handler at the next
     // opening, keep the handler's answer: their display searches no more, least of all the disk. The handler
     // gives every folder one sub-folder; only the recycle bin's is refused.
-    tree->ReadDrives();  // none of the children read yet
-    many = openMany();
+    many = freshMany();
     ASSERT_NE(many, nullptr);
+    ShowAtTop(tree, many);
+    ClickButton(tree, many);
     int finds = 0;
     tree->OnFindDir = [&](TObject*, const std::string&, TDirRec& rec, int& result, bool first) {
         ++finds;
@@ -775,20 +799,11 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
         rec.Attr = faDirectory;
         result = first ? 0 : ERROR_NO_MORE_FILES;
     };
-    ShowAtTop(tree, many);
-    ClickButton(tree, many);
-    ClickButton(tree, many);
+    reopen(many);
     EXPECT_TRUE(many->Expanded());
     EXPECT_GT(finds, 0);
     const int findsAtOpening = finds;
-    std::string wrong;
-    int wrongRows = 0;
-    ForEachShownRow(tree, [&](const TClientPixels& shot, TTreeNode* n) {
-        if (n->Parent() != many) return;
-        bool want = n->Text() != "RECYCLER";
-        if (DrawsButton(shot, tree, n) != want || want != IsPlaceholderOnly(n)) NoteWrong(wrong, wrongRows, n->Text());
-    });
-    EXPECT_EQ(wrongRows, 0) << wrong;
+    checkRows(many, [](const std::string& name) { return name != "RECYCLER"; });
     EXPECT_EQ(finds, findsAtOpening);
     tree->OnFindDir = nullptr;
 
@@ -797,9 +812,7 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     // nothing more.
     std::vector<std::string> addCalls;
     tree->OnAddDir = [&](TObject*, const std::string& path, bool&) { addCalls.push_back(path); };
-    tree->ReadDrives();
-    tree->OpenPath(Many.Path);
-    many = Node(Many.Path);
+    many = freshMany();
     ASSERT_NE(many, nullptr);
     ShowAtTop(tree, many);
     addCalls.clear();
@@ -812,8 +825,16 @@ TEST_F(DirTreeTest, FiltersAndHooksRebuild)
     TTreeNode* stillDistant = Node(Many.Path + Upper(Many.Sub.rbegin()->first) + "\\");
     ASSERT_NE(stillDistant, nullptr);
     EXPECT_TRUE(IsPlaceholderOnly(stillDistant));  // probed without being shown
-    checkRows(many);
+    checkRows(many, onDisk);
     EXPECT_EQ(addCalls.size(), atRequest);
+    // The next opening probes the children that showed no sub-folder, but not one read since, though it has
+    // gained a sub-folder.
+    tree->OpenPath(Many.Path + "m0004");
+    Many.SetSub("m0004", "new");
+    addCalls.clear();
+    reopen(many);
+    EXPECT_EQ(addCalls, std::vector<std::string>());
+    EXPECT_FALSE(Node(Many.Path + "M0004\\")->HasChildren());
     tree->OnAddDir = nullptr;
 
     rows.Remove();
@@ -881,7 +902,22 @@ TEST_F(DirTreeTest, DrivesComeAndGoThroughTheOwnerWindow)
     EXPECT_EQ(Node(Root(S)), nullptr);
     ASSERT_NE(Node(Root(R)), nullptr);
     EXPECT_EQ(DrivePaths(tree), before);
+    // A kind excluded when nothing joins: its nodes go (A: too) and the selection change is reported once.
+    Fakes['A'] = TFakeDrive{DRIVE_REMOVABLE, true};
+    tree->SetDriveTypes(AllDriveTypes);
+    ASSERT_NE(Node("A:\\"), nullptr);
+    changes = 0;
+    tree->SetDriveTypes(AllDriveTypes & ~(1u << drtRemovable));
+    EXPECT_EQ(Node("A:\\"), nullptr);
+    EXPECT_EQ(changes, 1);
     Fakes.clear();
+
+    // The tree destroyed with its window frees every node, one deletion notice each.
+    int nodes = static_cast<int>(tree->AllNodes().size()), deleted = 0;
+    tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
+    form.reset();
+    tree = nullptr;
+    EXPECT_EQ(deleted, nodes);
 }
 
 TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
@@ -932,17 +968,30 @@ TEST_F(DirTreeTest, MediaChangeRefreshesAndSwallowsOneClick)
     EXPECT_FALSE(Node(Root(R))->HasChildren());
     tree->OnFindDir = nullptr;
 
-    // A removable drive: the shell's name, one placeholder, refreshed at its first selection.
-    Fakes[S] = TFakeDrive{DRIVE_REMOVABLE, true, true, true, "STICK", 0x4444};
+    // A removable drive: the shell's name, one placeholder, refreshed at its first selection. A: is the last
+    // letter a device notice looks at for an exchanged medium.
+    Fakes['A'] = TFakeDrive{DRIVE_REMOVABLE, true, true, true, "STICK", 0x4444};
     tree->ReadDrives();
-    TTreeNode* s = Node(Root(S));
-    ASSERT_NE(s, nullptr);
-    EXPECT_TRUE(IsPlaceholderOnly(s));
+    TTreeNode* a = Node("A:\\");
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(IsPlaceholderOnly(a));
     changed.clear();
-    tree->SetSelected(s);
+    tree->SetSelected(a);
     ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0], Node(Root(S)));
+    EXPECT_EQ(changed[0], Node("A:\\"));
+    tree->OpenPath("C:\\");
+    Fakes['A'].serial = 0x5555;
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(tree->Model().RecordedSerial('A'), 0x5555);
     Fakes.clear();
+
+    // The window destroyed with its owner's frees every node, one deletion notice each, and reports nothing.
+    const int nodes = static_cast<int>(tree->AllNodes().size());
+    deleted = 0;
+    changed.clear();
+    DestroyWindow(form->Handle());
+    EXPECT_EQ(deleted, nodes);
+    EXPECT_TRUE(changed.empty());
 }
 
 TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
@@ -1029,12 +1078,15 @@ TEST_F(DirTreeTest, DroppedFilesAndWindowRecreation)
     tree->SetShowShareOverlay(false);
     for (TTreeNode* n : tree->AllNodes()) EXPECT_EQ(n->OverlayIndex(), -1);
 
-    // The window destroyed on its own frees every node then, one deletion notice each.
+    // The window destroyed on its own frees every node then, one deletion notice each, and the owner's device
+    // notices reach the owner again.
     int nodes = static_cast<int>(tree->AllNodes().size()), deleted = 0;
     tree->OnDeleteItem = [&](TObject*, TTreeNode*) { ++deleted; };
     tree->DestroyHandle();
     EXPECT_EQ(deleted, nodes);
     tree->OnDeleteItem = nullptr;
+    SendMessageA(form->Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(form->OwnerDeviceChanges, 1);
 }
 
 TEST(FolderSortKey, KeysOrderNamesAsTheLocaleComparesThemAtAnyLength)
