@@ -112,11 +112,11 @@ void TForm1::FormCloseQuery(TObject* Sender, bool& CanClose)
 void TForm1::Button1Click(TObject* Sender)
 {
     if (!FolderExists(Edit1->Text())) {
-        MessageDlg(Edit1->Text() + " does not exist!", mtError, mbOK, 0);
+        MessageDlg(Edit1->Text() + " does not exist!", mtError, mbOK);
         return;
     }
     if (const std::string problem = BaseNameProblem(Edit1->Text(), Edit2->Text()); !problem.empty()) {
-        MessageDlg(problem, mtError, mbOK, 0);
+        MessageDlg(problem, mtError, mbOK);
         return;
     }
     TrayIcon->HideMainWindow();

@@ -25,7 +25,7 @@ void ShowMessage(const std::string& text)
     ShowMessageBox(text, Application ? Application->Title() : "", MB_OK);
 }
 
-int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext)
+int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons)
 {
     static const char* const captions[] = {"Warning", "Error", "Information", "Confirm", ""};
     static const UINT icons[] = {MB_ICONWARNING, MB_ICONERROR, MB_ICONINFORMATION, MB_ICONQUESTION, 0};

@@ -19,4 +19,4 @@ enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom }
 enum TMsgDlgBtn : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64 };
 using TMsgDlgButtons = unsigned;
 // A modal box with the type's caption ("Error", "Warning", ...) and icon.
-int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext);
+int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);

@@ -29,7 +29,7 @@ void TLCDLabel::SetCaption(const std::string& value)
 
 // ---- Properties
 
-void TLCDLabel::Reject(const char* message) { MessageDlg(message, mtError, mbOK, 0); }
+void TLCDLabel::Reject(const char* message) { MessageDlg(message, mtError, mbOK); }
 
 void TLCDLabel::SetDotMatrix(TDotMatrix value)
 {
