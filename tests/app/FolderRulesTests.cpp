@@ -18,6 +18,7 @@ TEST(FolderRules, OnlyDriveAndSharePathsAreAbsolute)
                              "//nas/music"})
         EXPECT_TRUE(IsAbsoluteFolder(path)) << path;
     for (const char* path : {"", "Takes", "Takes\\", ".\\", "..\\Takes", "C:", "C:Takes", "\\Takes", "1:\\",
-                             "\\\\", "\\\\nas", "\\\\nas\\", "\\\\\\music", "\\\\nas\\\\music", "x\\nas\\music"})
+                             "\\\\", "\\\\nas", "\\\\nas\\", "\\\\\\music", "\\\\nas\\\\music", "x\\nas\\music",
+                             "\\nas\\music"})
         EXPECT_FALSE(IsAbsoluteFolder(path)) << path;
 }

@@ -1192,6 +1192,15 @@ MMRESULT WINAPI RefuseLineInfo(HMIXEROBJ mixer, LPMIXERLINEA line, DWORD flags)
 UINT g_mixerCount = 0;
 UINT WINAPI CountedMixers() { return g_mixerCount; }
 
+// A control whose value cannot be read.
+DWORD g_unreadableControl = 0;
+decltype(&mixerGetControlDetailsA) g_realControlDetails = nullptr;
+MMRESULT WINAPI RefuseControlDetails(HMIXEROBJ mixer, LPMIXERCONTROLDETAILS details, DWORD flags)
+{
+    if (details->dwControlID == g_unreadableControl) return MMSYSERR_ERROR;
+    return g_realControlDetails(mixer, details, flags);
+}
+
 TEST(Mixer, LinesControlsPeakAndChangeNotifications)
 {
     // Two channels of different volume on the first destination, so that left and right can be told apart.
@@ -1319,6 +1328,18 @@ TEST(Mixer, LinesControlsPeakAndChangeNotifications)
     EXPECT_FALSE(mixer.ReadPeak(8, 1, l, r));
     EXPECT_EQ(-7, l);
     mixer.SetActive(true);
+    {
+        // A mute control whose value cannot be read is not taken: the line has no mute control.
+        TImportPatch refuse("winmm.dll", "mixerGetControlDetailsA", reinterpret_cast<void*>(&RefuseControlDetails));
+        ASSERT_TRUE(refuse.Active());
+        g_realControlDetails = refuse.Original<decltype(&mixerGetControlDetailsA)>();
+        g_unreadableControl = before.Mute;
+        MIXERLINEA unreadable = line;
+        unreadable.dwDestination = 9;
+        EXPECT_TRUE(mixer.AddMixerLine(unreadable, false));
+        EXPECT_EQ(0xFFFFu, last()->MuteControl);
+        EXPECT_EQ(0x80 | 0x40, last()->Flags);
+    }
 
     // A change of a recorded volume or mute control: once with the raw parameters, once with its line.
     std::vector<std::pair<int, int>> events;
